@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the native suite (OSMesa, Xvfb) and, where present, the
+# Windows suite under Wine. Installs what it needs first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/setup.sh
+cmake --preset native >/dev/null
+cmake --build --preset native
+ctest --preset native -j2
+
+if [ -x scripts/test-win32.sh ]; then
+  scripts/test-win32.sh
+fi

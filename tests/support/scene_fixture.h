@@ -1,0 +1,51 @@
+// Test fixtures: an OSMesa context, the scripted clock, and a constructed scene to drive frame by frame.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "discs/disc_field.h"
+#include "platform/gl.h"
+#include "platform/manual.h"
+#include "scene/kaleidoscope.h"
+#include "tools/osmesa_context.h"
+
+// A fresh OSMesa context per test, with the scripted clock at 0 and the calendar at a fixed seed.
+class GlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::manual::setCounter(0);
+        platform::manual::setCalendarSeconds(seedTime);
+        platform::manual::clearResources();
+        context = std::make_unique<OffscreenContext>(width, height);
+        ASSERT_TRUE(context->ok()) << "no OSMesa context";
+    }
+    void TearDown() override { platform::manual::clearResources(); }
+
+    int width = 160, height = 120;
+    int64_t seedTime = 1234567;  // seed 1234567 % 256 = 135
+    std::unique_ptr<OffscreenContext> context;
+};
+
+// A GlTest with a scene constructed on the context.
+class SceneTest : public GlTest {
+protected:
+    void SetUp() override {
+        GlTest::SetUp();
+        if (HasFatalFailure()) return;
+        scene = std::make_unique<Kaleidoscope>(width, height);
+    }
+    void TearDown() override {
+        scene.reset();
+        GlTest::TearDown();
+    }
+
+    // Moves the scripted clock on and draws one frame with the given options.
+    void frameAfter(int64_t ms, uint32_t options = frameOptionMirrors) {
+        platform::manual::advanceMilliseconds(ms);
+        scene->drawFrame(options);
+    }
+
+    std::unique_ptr<Kaleidoscope> scene;
+};
