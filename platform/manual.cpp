@@ -9,6 +9,7 @@
 
 namespace {
 int64_t counter = 0;
+int64_t frequency = platform::manual::defaultFrequency;
 int64_t calendar = 0;
 
 struct Block {
@@ -24,7 +25,7 @@ std::map<std::string, Block>& extraResources() {
 namespace platform {
 
 int64_t counterNow() { return counter; }
-int64_t counterFrequency() { return manual::frequency; }
+int64_t counterFrequency() { return frequency; }
 int64_t calendarSeconds() { return calendar; }
 
 bool findImageResource(const char* name, ResourceData& out) {
@@ -38,6 +39,10 @@ bool findImageResource(const char* name, ResourceData& out) {
 
 namespace manual {
 
+void setFrequency(int64_t countsPerSecond) {
+    frequency = countsPerSecond;
+    counter = 0;
+}
 void setCounter(int64_t counts) { counter = counts; }
 void advanceMilliseconds(int64_t ms) { counter += ms * (frequency / 1000); }
 void setCalendarSeconds(int64_t seconds) { calendar = seconds; }

@@ -6,8 +6,9 @@
 
 namespace platform::manual {
 
-constexpr int64_t frequency = 1000000;  // counts per second (microseconds)
+constexpr int64_t defaultFrequency = 1000000;  // counts per second (microseconds)
 
+void setFrequency(int64_t countsPerSecond);  // also resets the counter to 0
 void setCounter(int64_t counts);
 void advanceMilliseconds(int64_t ms);
 void setCalendarSeconds(int64_t seconds);

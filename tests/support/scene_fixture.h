@@ -15,7 +15,7 @@
 class GlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::manual::setCounter(0);
+        platform::manual::setFrequency(platform::manual::defaultFrequency);
         platform::manual::setCalendarSeconds(seedTime);
         platform::manual::clearResources();
         context = std::make_unique<OffscreenContext>(width, height);
