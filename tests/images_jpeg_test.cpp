@@ -5,7 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "images/jpeg_resource.h"
 
@@ -57,18 +61,27 @@ size_t find(const Bytes& data, unsigned char marker) {
     return data.size();
 }
 
-// Test resources live in exactly-sized heap blocks, so that AddressSanitizer sees any overread.
+// Test resources end exactly where an inaccessible page begins, so that any read past their last byte
+// faults, in libjpeg as much as in our own code (AddressSanitizer sees only instrumented code).
 class JpegResource : public GlTest {
 protected:
     void TearDown() override {
         GlTest::TearDown();
-        for (unsigned char* block : blocks) delete[] block;
+        for (const auto& mapping : mappings) munmap(mapping.first, mapping.second);
     }
-    void registerResource(const char* name, const Bytes& data) {
-        unsigned char* block = new unsigned char[data.size()];
-        std::memcpy(block, data.data(), data.size());
-        blocks.push_back(block);
-        platform::manual::setResource(name, block, uint32_t(data.size()));
+    const unsigned char* registerResource(const char* name, const Bytes& data) {
+        const size_t page = size_t(sysconf(_SC_PAGESIZE));
+        const size_t dataPages = (data.size() + page - 1) / page;
+        const size_t length = (dataPages + 1) * page;
+        void* base = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        EXPECT_NE(base, MAP_FAILED);
+        auto* guard = static_cast<unsigned char*>(base) + dataPages * page;
+        EXPECT_EQ(mprotect(guard, page, PROT_NONE), 0);
+        mappings.emplace_back(base, length);
+        unsigned char* start = guard - data.size();
+        std::memcpy(start, data.data(), data.size());
+        platform::manual::setResource(name, start, uint32_t(data.size()));
+        return start;
     }
     // Loads the resource and returns what went to standard error.
     std::string load(TextureImage& image, const char* name, bool& result) {
@@ -84,7 +97,7 @@ protected:
         glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, out.data());
         return out;
     }
-    std::vector<unsigned char*> blocks;
+    std::vector<std::pair<void*, size_t>> mappings;
 };
 
 size_t lines(const std::string& text) { return size_t(std::count(text.begin(), text.end(), '\n')); }
@@ -197,8 +210,7 @@ TEST_F(JpegResource, MissingOrForeignDataFails) {
     EXPECT_EQ(image.texture, 0u);
     EXPECT_EQ(image.pixels, nullptr);
 
-    registerResource("EMPTY", Bytes{0});
-    platform::manual::setResource("EMPTY", blocks.back(), 0);
+    platform::manual::setResource("EMPTY", registerResource("EMPTY", Bytes{0}), 0);
     EXPECT_EQ(load(image, "EMPTY", ok), "");
     EXPECT_FALSE(ok);
 }
