@@ -90,20 +90,3 @@ TEST_F(TextureUpload, FormatFollowsBitsPerPixel) {
     GLuint names[2] = {rgb.texture, wide.texture};
     glDeleteTextures(2, names);
 }
-
-// A 24-bit row of 2 pixels is 6 bytes: unpacked byte-aligned, so row 1 starts at byte 6, not 8;
-// the caller's alignment is left as it was.
-TEST_F(TextureUpload, RowsThatAreNotWordAlignedStayIntact) {
-    TextureImage image = decoded(2, 2, 24);
-    std::vector<unsigned char> expected(image.pixels, image.pixels + 12);
-    uploadTexture(image);
-    std::vector<unsigned char> texels(12);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGB, GL_UNSIGNED_BYTE, texels.data());
-    EXPECT_EQ(texels, expected);
-    GLint alignment = 0;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    EXPECT_EQ(alignment, 4);
-    GLuint name = image.texture;
-    glDeleteTextures(1, &name);
-}
