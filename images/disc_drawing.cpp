@@ -27,12 +27,12 @@ void drawLogoQuad(float seconds, GLuint texture) {
     glEnd();
     glPopMatrix();
 }
-}  // namespace
 
 // Texture 0 holds no image, so an image that failed to load leaves its quads plain.
-static GLuint textureOf(const DiscField& field, int index) {
+GLuint textureOf(const DiscField& field, int index) {
     return field.images ? GLuint(field.images[index].texture) : 0u;
 }
+}  // namespace
 
 void DiscField::beginDiscDrawing(bool drawLogo) {
     glDisable(GL_CULL_FACE);
