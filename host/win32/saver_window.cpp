@@ -1,0 +1,130 @@
+// The saver window (a full-screen popup or a preview child), its OpenGL context and the frame loop.
+#include <windows.h>
+
+#include <memory>
+#include <new>
+
+#include "host/command_line.h"
+#include "host/saver_context.h"
+#include "host/win32/win32_host.h"
+#include "scene/kaleidoscope.h"
+
+HINSTANCE moduleInstance = nullptr;
+HWND saverWindow = nullptr;
+
+namespace {
+void showError(const char* text) { MessageBoxA(nullptr, text, "Error", MB_OK); }
+
+PIXELFORMATDESCRIPTOR pixelFormatRequest() {
+    PIXELFORMATDESCRIPTOR request{};
+    request.nSize = sizeof request;  // 40
+    request.nVersion = 1;
+    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    request.iPixelType = PFD_TYPE_RGBA;
+    request.cColorBits = 32;
+    return request;
+}
+
+// False (after telling the user) when no format fits or it cannot be set.
+bool setPixelFormat(HDC deviceContext) {
+    const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
+    const int format = ChoosePixelFormat(deviceContext, &request);
+    if (format == 0) {
+        showError("ChoosePixelFormat() failed:  Cannot find a suitable pixel format.");
+        return false;
+    }
+    if (!SetPixelFormat(deviceContext, format, &request)) {
+        showError("SetPixelFormat() failed:  Cannot set format specified.");
+        return false;
+    }
+    return true;
+}
+
+void setScreenSaverRunning(BOOL running, UINT* previous) {
+    SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running, previous, 0);
+}
+
+// Every waiting message first; a frame only when the queue is empty. False once WM_QUIT arrives.
+bool pumpMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) return false;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return true;
+}
+
+void frameLoop(HDC deviceContext) {
+    while (pumpMessages()) {
+        if (currentScene) {
+            const uint32_t options = currentContext && currentContext->useMirrors ? frameOptionMirrors : 0;
+            if (currentScene->drawFrame(options)) SwapBuffers(deviceContext);
+            Sleep(DWORD(currentScene->sleepMs));
+        } else {
+            Sleep(50);  // no scene to draw: keep handling messages without spinning
+        }
+    }
+}
+}  // namespace
+
+bool registerSaverClass() {
+    WNDCLASSA windowClass{};
+    windowClass.style = CS_VREDRAW | CS_HREDRAW | CS_OWNDC;
+    windowClass.lpfnWndProc = saverWindowProc;
+    windowClass.hInstance = moduleInstance;
+    windowClass.lpszClassName = "OpenGL";
+    return RegisterClassA(&windowClass) != 0;
+}
+
+void runSaverWindow(HWND parent, int showCommand) {
+    if (!registerSaverClass()) {
+        showError("RegisterClass() failed:  Cannot register window class.");
+        return;
+    }
+
+    const bool saver = currentMode == SaverMode::Saver;
+    int width, height;
+    DWORD style;
+    if (saver) {
+        parent = nullptr;
+        style = WS_POPUP | WS_VISIBLE;
+        width = GetSystemMetrics(SM_CXSCREEN);
+        height = GetSystemMetrics(SM_CYSCREEN);
+    } else {
+        RECT rect{};
+        GetWindowRect(parent, &rect);
+        style = WS_CHILD | WS_VISIBLE;
+        width = rect.right - rect.left;
+        height = rect.bottom - rect.top;
+    }
+
+    saverWindow = CreateWindowExA(0, "OpenGL", "SaverWindow", style, 0, 0, width, height, parent, nullptr,
+                                  moduleInstance, nullptr);
+    if (!saverWindow) return;
+
+    UINT previousRunning = 0;
+    if (saver) setScreenSaverRunning(TRUE, &previousRunning);
+
+    HDC deviceContext = GetDC(saverWindow);
+    if (!setPixelFormat(deviceContext)) {
+        ReleaseDC(saverWindow, deviceContext);
+        if (saver) setScreenSaverRunning(FALSE, &previousRunning);
+        return;
+    }
+    HGLRC renderingContext = wglCreateContext(deviceContext);
+    wglMakeCurrent(deviceContext, renderingContext);
+
+    // The scene makes itself currentScene; it needs the context current.
+    std::unique_ptr<Kaleidoscope> scene(new (std::nothrow) Kaleidoscope(width, height));
+    ShowWindow(saverWindow, showCommand);
+
+    frameLoop(deviceContext);
+
+    scene.reset();
+    currentScene = nullptr;
+    wglMakeCurrent(nullptr, nullptr);
+    ReleaseDC(saverWindow, deviceContext);
+    wglDeleteContext(renderingContext);
+    if (saver) setScreenSaverRunning(FALSE, &previousRunning);
+}

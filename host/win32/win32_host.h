@@ -1,0 +1,27 @@
+// The Windows host's process-wide handles and operations (entry, saver window, window procedure, dialog).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+extern HINSTANCE moduleInstance;
+extern HWND saverWindow;
+
+// Entry actions.
+void changeSaverPassword(HWND parent);
+void runSaverWindow(HWND parent, int showCommand);
+
+// The "OpenGL" window class; false when RegisterClassA fails.
+bool registerSaverClass();
+
+LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK configDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Non-zero when the close may go ahead.
+BOOL verifySaverPassword(HWND window);
+
+// The window procedure reads the tick count and verifies the password through these two, so a
+// test can drive the grace period and stand in for the password dialog without waiting.
+extern DWORD (*saverTickSource)();
+extern BOOL (*saverPasswordCheck)(HWND window);
