@@ -1,7 +1,6 @@
 // The disc field's lifecycle: construction, setup with its textures and discs, teardown.
 #include "discs/disc_field.h"
 
-#include "discs/random_index.h"
 #include "images/jpeg_resource.h"
 #include "platform/gl.h"
 #include "scene/kaleidoscope.h"

@@ -1,6 +1,5 @@
 // Palette drift in eased segments, and the hue-saturation-value to red-green-blue conversion.
 #include "discs/disc_field.h"
-#include "discs/random_index.h"
 #include "scene/random.h"
 
 namespace {

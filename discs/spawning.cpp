@@ -2,7 +2,6 @@
 #include <cmath>
 
 #include "discs/disc_field.h"
-#include "discs/random_index.h"
 #include "scene/kaleidoscope.h"
 #include "scene/random.h"
 

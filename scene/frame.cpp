@@ -55,14 +55,14 @@ void startTransition(Kaleidoscope& scene, int32_t count) {
 }
 }  // namespace
 
-// Exactly two draws: one for the set, one for the count. Counts are always even.
+// Exactly two draws: one for the set, one for the count. Counts are always even, 10 to 94.
 void Kaleidoscope::chooseWedgeCount() {
     int32_t count;
     const float first = randomFraction();
     if (int32_t(4.0f * first) == 0 && wedgeCount < 24.0f) {
-        count = 10 + 4 * int32_t(22.0f * randomFraction());
+        count = 10 + 4 * randomIndex(22);
     } else {
-        count = 10 + 2 * int32_t(8.0f * randomFraction());
+        count = 10 + 2 * randomIndex(8);
     }
     startTransition(*this, count);
 }
