@@ -1,0 +1,52 @@
+// Process-wide pieces of the X11 host shared by main.cpp, saver_window.cpp, window_proc.cpp and config_dialog.cpp.
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include "host/saver_context.h"
+
+#include <csignal>
+#include <cstdint>
+
+
+// Where the saver draws and which input rules apply.
+enum class SaverTarget {
+    FullScreen,    // /s: our own override-redirect window over the whole screen; input closes it
+    TryOutWindow,  // --window: our own ordinary window; Escape, q or the window manager closes it
+    Foreign,       // /p, /l, --root, --window-id: a window someone else owns; only a signal or its end stops us
+};
+
+// The one connection to the X server, open for the life of the process (the analogue of the module instance).
+extern Display* saverDisplay;
+
+// Set by SIGTERM and SIGINT; the loops leave at the next turn and tear down normally.
+extern volatile std::sig_atomic_t stopSignalled;
+
+// Milliseconds of a monotonic clock, wrapping like the system tick count.
+uint32_t tickCount();
+
+// Frame loop for the visible modes; returns when the window is gone or a signal came.
+void runSaverWindow(SaverTarget target, Window foreignWindow);
+
+// Event handling for the saver window: input, closing and the cursor (window_proc.cpp).
+struct SaverWindowState {
+    SaverTarget target = SaverTarget::FullScreen;
+    Window window = 0;            // the window drawn into
+    Atom protocolsAtom = 0;       // WM_PROTOCOLS
+    Atom deleteWindowAtom = 0;    // WM_DELETE_WINDOW, also our own close request
+    Cursor hiddenCursor = 0;
+    Cursor arrowCursor = 0;
+    bool quit = false;            // the window is closed: leave the loop
+    bool sizeChanged = false;     // a new size arrived: rebuild the scene before the next frame
+    int width = 0;
+    int height = 0;
+};
+extern SaverWindowState saverWindowState;
+
+void saverWindowProc(const XEvent& event);
+void updateSaverCursor();
+CursorPoint queryCursor();
+uint32_t virtualKeyFor(XKeyEvent key);
+
+// The Xlib configuration dialog; returns when it is closed.
+void runConfigDialog(Window owner);
