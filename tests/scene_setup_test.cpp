@@ -95,8 +95,17 @@ TEST_F(WithoutMultitexture, NoGlowTextureAndKeySStillConsumed) {
     EXPECT_FALSE(glowAvailable);
     EXPECT_TRUE(scene->handleKey(vk::keyS));
     EXPECT_TRUE(scene->glowOff);
-    frameAfter(40);  // draws without a glow pass
+    EXPECT_TRUE(scene->handleKey(vk::keyS));
+    frameAfter(40);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+    // With S back on the frame is still exactly its plain visible pass.
+    const std::vector<uint8_t> frame = context->pixels();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glLoadIdentity();
+    gluLookAt(0.0, 0.0, 5.5, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    scene->drawWedges(true);
+    EXPECT_TRUE(context->pixels() == frame);
 }
 
 // Start times 256 seconds apart seed the same sequence, and with it the same first wedge count.
