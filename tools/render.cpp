@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "platform/gl.h"
 #include "platform/manual.h"
 #include "scene/kaleidoscope.h"
@@ -132,6 +134,15 @@ bool write(const std::string& path, int width, int height, const std::vector<uin
     return false;
 }
 
+// One line rewritten in place on a terminal; a line per tenth of the run in a log.
+void progress(int frame, int frames, float seconds) {
+    static const bool terminal = isatty(STDERR_FILENO) != 0;
+    const bool tenth = frame * 10 / frames != (frame - 1) * 10 / frames;
+    if (terminal ? frame % 24 != 0 && frame != frames : !tenth) return;
+    std::fprintf(stderr, "%squillon-render: frame %d of %d (%.1f s of scene time)%s", terminal ? "\r" : "", frame,
+                 frames, double(seconds), terminal && frame != frames ? "" : "\n");
+}
+
 int render(const Options& o) {
     platform::manual::setFrequency(platform::manual::defaultFrequency);
     platform::manual::setCalendarSeconds(o.seed);
@@ -156,11 +167,8 @@ int render(const Options& o) {
             placeInSheet(sheet, o, (frame * cells) / o.frames - 1, context.pixels());
         if (o.every > 0 && frame % o.every == 0 && !write(numbered(o.out, frame), o.width, o.height, context.pixels()))
             return 1;
-        if (!o.quiet && (frame % 24 == 0 || frame == o.frames))
-            std::fprintf(stderr, "\rquillon-render: frame %d of %d (%.1f s of scene time)", frame, o.frames,
-                         double(scene->clockSeconds));
+        if (!o.quiet) progress(frame, o.frames, scene->clockSeconds);
     }
-    if (!o.quiet) std::fprintf(stderr, "\n");
 
     const bool ok = cells > 0 ? write(o.out, o.width * o.sheetColumns, o.height * o.sheetRows, sheet)
                               : write(o.out, o.width, o.height, context.pixels());
