@@ -44,11 +44,13 @@ start_xvfb() {
   local n
   for n in $(seq "${QUILLON_XVFB_FIRST:-90}" "${QUILLON_XVFB_LAST:-99}"); do
     [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 640x480x24 -nolisten tcp -wr -noreset >"$work/xvfb.log" 2>&1 &
+    # The server writes its display number to fd 3 once it is ready; one that lost the display exits.
+    : >"$work/ready"
+    Xvfb ":$n" -displayfd 3 -screen 0 640x480x24 -nolisten tcp -wr -noreset 3>"$work/ready" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     local end=$((SECONDS + 15))
     while kill -0 "$xvfb_pid" 2>/dev/null && [ $SECONDS -lt $end ]; do
-      if xdpyinfo -display ":$n" >/dev/null 2>&1; then
+      if [ -s "$work/ready" ]; then
         export DISPLAY=":$n"
         step "Xvfb on :$n"
         return
