@@ -105,6 +105,10 @@ Window activeWindow() {
 // Errors about windows that went away (the preview host closing, say) are expected; none is fatal.
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
+// The server went away (xscreensaver restarting it, the session ending): nothing is left to tear down,
+// and the exit code stays 0 as in every other case.
+int onLostDisplay(Display*) { std::_Exit(0); }
+
 void onStopSignal(int) { stopSignalled = 1; }
 
 void catchStopSignals() {
@@ -123,6 +127,7 @@ bool openDisplay() {
         return false;
     }
     XSetErrorHandler(ignoreXError);
+    XSetIOErrorHandler(onLostDisplay);
     return true;
 }
 

@@ -1,4 +1,4 @@
-// Process-wide pieces of the X11 host shared by main.cpp, saver_window.cpp, window_proc.cpp and config_dialog.cpp.
+// The X11 host's process-wide state and operations; pairs with host/win32/win32_host.h.
 #pragma once
 
 #include <X11/Xlib.h>

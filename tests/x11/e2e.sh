@@ -210,6 +210,13 @@ scenario_signals() {
   wait_for 20 "the try-out window" saver_viewable
   kill -TERM "$quillon_pid"
   expect_exit 10
+
+  step "the X server going away"
+  start_saver
+  kill "$xvfb_pid"
+  wait "$xvfb_pid"
+  xvfb_pid=""
+  expect_exit 10
 }
 
 scenario_window_id() {
