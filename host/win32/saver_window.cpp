@@ -11,6 +11,7 @@
 
 HINSTANCE moduleInstance = nullptr;
 HWND saverWindow = nullptr;
+void (*saverFrameDrawn)() = nullptr;
 
 namespace {
 void showError(const char* text) { MessageBoxA(nullptr, text, "Error", MB_OK); }
@@ -59,7 +60,9 @@ void frameLoop(HDC deviceContext) {
     while (pumpMessages()) {
         if (currentScene) {
             const uint32_t options = currentContext && currentContext->useMirrors ? frameOptionMirrors : 0;
-            if (currentScene->drawFrame(options)) SwapBuffers(deviceContext);
+            const bool present = currentScene->drawFrame(options);
+            if (saverFrameDrawn) saverFrameDrawn();
+            if (present) SwapBuffers(deviceContext);
             Sleep(DWORD(currentScene->sleepMs));
         } else {
             Sleep(50);  // no scene to draw: keep handling messages without spinning
@@ -113,10 +116,11 @@ void runSaverWindow(HWND parent, int showCommand) {
         return;
     }
     HGLRC renderingContext = wglCreateContext(deviceContext);
-    wglMakeCurrent(deviceContext, renderingContext);
+    const bool current = renderingContext && wglMakeCurrent(deviceContext, renderingContext);
 
-    // The scene makes itself currentScene; it needs the context current.
-    std::unique_ptr<Kaleidoscope> scene(new (std::nothrow) Kaleidoscope(width, height));
+    // The scene makes itself currentScene; without a current context it would draw nowhere, so the
+    // window then stays black and closes on the usual input.
+    std::unique_ptr<Kaleidoscope> scene(current ? new (std::nothrow) Kaleidoscope(width, height) : nullptr);
     ShowWindow(saverWindow, showCommand);
 
     frameLoop(deviceContext);
@@ -125,6 +129,6 @@ void runSaverWindow(HWND parent, int showCommand) {
     currentScene = nullptr;
     wglMakeCurrent(nullptr, nullptr);
     ReleaseDC(saverWindow, deviceContext);
-    wglDeleteContext(renderingContext);
+    if (renderingContext) wglDeleteContext(renderingContext);
     if (saver) setScreenSaverRunning(FALSE, &previousRunning);
 }

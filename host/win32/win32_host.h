@@ -25,3 +25,7 @@ BOOL verifySaverPassword(HWND window);
 // test can drive the grace period and stand in for the password dialog without waiting.
 extern DWORD (*saverTickSource)();
 extern BOOL (*saverPasswordCheck)(HWND window);
+
+// Called after each frame is drawn, before it is presented (null: none), so a test can read the
+// back buffer even where the system does not show a child window's OpenGL drawing on screen.
+extern void (*saverFrameDrawn)();

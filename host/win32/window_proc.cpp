@@ -89,6 +89,9 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
         break;
     case WM_SETCURSOR:
         SetCursor(inputRules() ? nullptr : LoadCursorA(nullptr, IDC_ARROW));
+        // The default handling would put the arrow back for the hit-test code 0 that the password
+        // check sends, leaving the cursor visible after the check; the saver's choice is final.
+        if (saverRules()) return TRUE;
         break;
     case WM_KEYDOWN:
     case WM_LBUTTONDOWN:
