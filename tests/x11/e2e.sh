@@ -189,6 +189,18 @@ scenario_closing_input() {
   xdotool mousemove 320 291
   expect_exit 10
 
+  step "the system values: a threshold of 10, no grace period (no password service, so it closes)"
+  mkdir -p "$XDG_CONFIG_HOME/quillon"
+  printf '%s\n' '[Software\Microsoft\Windows\CurrentVersion\Screen Savers]' \
+    '"Mouse Threshold"=dword:0000000a' '"Password Delay"=dword:00000000' >"$XDG_CONFIG_HOME/quillon/system-settings"
+  start_saver
+  xdotool mousemove 330 230
+  wait_moving root
+  expect_running
+  xdotool mousemove 330 251
+  expect_exit 10
+  rm "$XDG_CONFIG_HOME/quillon/system-settings"
+
   step "losing the focus to another window"
   start_probe_window 100 100
   start_saver
@@ -382,6 +394,11 @@ scenario_config() {
   expect_unchanged
   open_dialog /c
   xdotool key Tab Return
+  expect_exit 10
+  expect_unchanged
+  open_dialog /c
+  click_dialog "$dialog" 20 30
+  kill -TERM "$quillon_pid"
   expect_exit 10
   expect_unchanged
 
