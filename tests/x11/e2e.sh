@@ -94,8 +94,7 @@ drawn() { local v; v=$(field nonblack "$@") && [ "${v:-0}" -ge 50 ]; }
 differs_from() { local h=$1 now; shift; now=$(field hash "$@") && [ -n "$now" ] && [ "$now" != "$h" ]; }
 # wait_moving TARGET: the picture changes twice, so at least two frames were drawn after the call.
 wait_moving() {
-  local i
-  for i in 1 2; do
+  for _ in 1 2; do
     local h
     h=$(field hash "$@")
     wait_for 20 "the picture in $1 to change" differs_from "$h" "$@"
