@@ -12,8 +12,11 @@ sudo_cmd=""; [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
 
 packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
-  wine wine64 xvfb xdotool x11-utils imagemagick
-  cmake ninja-build dpkg-dev googletest libgl1-mesa-dri
+  wine wine64 fonts-wine xvfb xdotool x11-utils x11-apps imagemagick
+  cmake ninja-build dpkg-dev googletest
+  # Wine's OpenGL (Mesa's llvmpipe) and the X extensions its display driver loads at run time.
+  libgl1 libglx-mesa0 libgl1-mesa-dri libxcomposite1 libxcursor1 libxfixes3 libxi6 libxinerama1
+  libxrandr2 libxrender1 libxxf86vm1
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -25,13 +28,19 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
-# Source packages: add deb-src twins of the machine's own deb822 stanzas, in a file of our own.
+# Source packages: add deb-src twins of the machine's own sources, in a file of our own.
 enable_deb_src() {
   grep -rqs '^Types:.*deb-src' /etc/apt/sources.list.d/ && return 0
-  grep -qs '^deb-src ' /etc/apt/sources.list && return 0
+  grep -rqs '^deb-src ' /etc/apt/sources.list /etc/apt/sources.list.d/ && return 0
   local src=/etc/apt/sources.list.d/debian.sources
-  [ -f "$src" ] || { echo "setup-win32: no deb-src source and no $src to derive one from" >&2; return 1; }
-  sed -e 's/^Types:.*/Types: deb-src/' "$src" | $sudo_cmd tee /etc/apt/sources.list.d/quillon-deb-src.sources >/dev/null
+  if [ -f "$src" ]; then
+    sed -e 's/^Types:.*/Types: deb-src/' "$src" | $sudo_cmd tee /etc/apt/sources.list.d/quillon-deb-src.sources >/dev/null
+  elif grep -qs '^deb ' /etc/apt/sources.list; then
+    sed -n 's/^deb /deb-src /p' /etc/apt/sources.list | $sudo_cmd tee /etc/apt/sources.list.d/quillon-deb-src.list >/dev/null
+  else
+    echo "setup-win32: no apt source to derive a deb-src entry from" >&2
+    return 1
+  fi
   $sudo_cmd apt-get update -qq
 }
 
@@ -45,7 +54,7 @@ build_libjpeg() {
   src=$(ls -d "$deps"/src/libjpeg-turbo-*/ | head -n1)
   cmake -S "$src" -B "$deps/libjpeg-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF >/dev/null
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_SIMD=OFF -DWITH_TURBOJPEG=OFF -DWITH_JPEG8=OFF -Wno-dev >/dev/null
   cmake --build "$deps/libjpeg-build" -j2 --target jpeg-static >/dev/null
   mkdir -p "$prefix/lib" "$prefix/include"
   cp "$deps/libjpeg-build/libjpeg.a" "$prefix/lib/libjpeg.a"
