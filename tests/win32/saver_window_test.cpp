@@ -5,7 +5,9 @@
 #include <windows.h>
 #include <GL/gl.h>
 
+#include <cstdio>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "host/command_line.h"
@@ -35,6 +37,22 @@ Picture readBackBuffer(int width, int height) {
         picture.checksum = picture.checksum * 1099511628211ull + pixels[i] + 7 * pixels[i + 1] + 13 * pixels[i + 2];
     }
     return picture;
+}
+
+// Keeps the back buffer as a PPM file in the folder QUILLON_SHOT_DIR names, when it names one.
+void keepBackBuffer(const char* name, int width, int height) {
+    char folder[MAX_PATH];
+    if (!GetEnvironmentVariableA("QUILLON_SHOT_DIR", folder, sizeof folder)) return;
+    std::vector<unsigned char> pixels(size_t(width) * height * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    const std::string path = std::string(folder) + "\\" + name + ".ppm";
+    if (FILE* file = std::fopen(path.c_str(), "wb")) {
+        std::fprintf(file, "P6 %d %d 255\n", width, height);
+        for (int row = height - 1; row >= 0; --row) std::fwrite(&pixels[size_t(row) * width * 3], 1, size_t(width) * 3, file);
+        std::fclose(file);
+    }
 }
 
 BOOL screenSaverRunning() {
@@ -88,6 +106,7 @@ TEST_F(SaverWindow, PreviewDrawsInsideTheHostWindowAndEndsWithIt) {
         if (frame == 2) early = readBackBuffer(160, 120);
         if (frame == 8) {
             late = readBackBuffer(160, 120);
+            keepBackBuffer("preview-child", 160, 120);
             GetWindowRect(saverWindow, &childRect);
             childParent = GetParent(saverWindow);
             sceneLive = currentScene && currentScene->viewportWidth == 160 && wglGetCurrentContext();
