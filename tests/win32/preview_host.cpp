@@ -7,21 +7,6 @@
 #include <string>
 
 namespace {
-LRESULT CALLBACK hostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
-HWND createHostWindow() {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = hostProc;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
-    windowClass.lpszClassName = "PreviewHost";
-    RegisterClassA(&windowClass);
-    return CreateWindowExA(0, "PreviewHost", "Preview host", WS_POPUP | WS_VISIBLE, 40, 40, 320, 240,
-                           nullptr, nullptr, windowClass.hInstance, nullptr);
-}
-
 // Handles the host's messages for up to timeoutMs, until done() holds; false on timeout.
 template <typename Done>
 bool pumpUntil(Done done, DWORD timeoutMs) {
@@ -37,28 +22,27 @@ bool pumpUntil(Done done, DWORD timeoutMs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: preview_host <quillon.scr> <stop file>\n");
-        return 2;
-    }
-    HWND host = createHostWindow();
-    std::string commandLine = std::string("\"") + argv[1] + "\" /p " +
-                              std::to_string(static_cast<long long>(reinterpret_cast<intptr_t>(host)));
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
+    if (argc != 3) return 2;
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
+    windowClass.lpszClassName = "PreviewHost";
+    RegisterClassA(&windowClass);
+    HWND host = CreateWindowExA(0, "PreviewHost", "Preview host", WS_POPUP | WS_VISIBLE, 40, 40, 320, 240, nullptr,
+                                nullptr, windowClass.hInstance, nullptr);
+    std::string commandLine = std::string("\"") + argv[1] + "\" /p " + std::to_string(reinterpret_cast<intptr_t>(host));
+    STARTUPINFOA startup{sizeof startup};
     PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        std::fprintf(stderr, "preview_host: cannot start %s\n", commandLine.c_str());
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return 2;
-    }
 
     HWND child = nullptr;
-    const bool appeared = pumpUntil([&] { return (child = FindWindowExA(host, nullptr, "OpenGL", "SaverWindow")); },
-                                    20000);
+    const bool appeared =
+        pumpUntil([&] { return (child = FindWindowExA(host, nullptr, "OpenGL", "SaverWindow")) != nullptr; }, 20000);
     RECT hostRect{}, childRect{};
     GetWindowRect(host, &hostRect);
-    if (child) GetWindowRect(child, &childRect);
+    GetWindowRect(child, &childRect);
     std::printf("host %ld,%ld %ldx%ld child %s %ld,%ld %ldx%ld\n", hostRect.left, hostRect.top,
                 hostRect.right - hostRect.left, hostRect.bottom - hostRect.top, appeared ? "shown" : "missing",
                 childRect.left, childRect.top, childRect.right - childRect.left, childRect.bottom - childRect.top);
@@ -66,12 +50,10 @@ int main(int argc, char** argv) {
 
     pumpUntil([&] { return GetFileAttributesA(argv[2]) != INVALID_FILE_ATTRIBUTES; }, 30000);
     DestroyWindow(host);
-
     DWORD exitCode = 1;
     const bool ended = pumpUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 15000);
     if (ended) GetExitCodeProcess(process.hProcess, &exitCode);
     else TerminateProcess(process.hProcess, 3);
     std::printf("saver %s, exit code %lu\n", ended ? "ended" : "still running", exitCode);
-    std::fflush(stdout);
     return appeared && ended && exitCode == 0 ? 0 : 1;
 }
