@@ -1,6 +1,6 @@
 // The saver window on real windows under Wine: its procedure driven by posted messages on a driven
-// tick count (threshold, grace period, swallowed closes, preview, password check), then runSaverWindow
-// for real with Wine's OpenGL, read back from the back buffer before each frame is presented.
+// tick count (threshold, grace period, swallowed closes, password check), then runSaverWindow for real
+// with Wine's OpenGL (preview child, full screen), read back from the back buffer before each present.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -21,32 +21,27 @@ namespace {
 DWORD tickNow = 0;
 int passwordChecks = 0;
 std::function<BOOL(HWND)> passwordAnswer;
+std::function<void(int frame)> onFrame;
+int framesDrawn = 0;
 
 // Handles every waiting message of this thread; true when WM_QUIT was among them.
 bool pumpMessages() {
     bool quit = false;
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            quit = true;
-            continue;
-        }
+        quit |= message.message == WM_QUIT;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
     return quit;
 }
 
-CursorPoint cursorNow() {
-    POINT point{};
-    GetCursorPos(&point);
-    return {int32_t(point.x), int32_t(point.y)};
-}
-
-class WindowProc : public testing::Test {
+class SaverWindow : public testing::Test {
 protected:
     void SetUp() override {
-        registerSaverClass();  // fails harmlessly where another test registered it already
+        // runSaverWindow registers the class itself, as in a fresh process.
+        UnregisterClassA("OpenGL", moduleInstance);
+        tickNow = 0x10000;
         saverTickSource = [] { return tickNow; };
         saverPasswordCheck = [](HWND window) {
             ++passwordChecks;
@@ -54,15 +49,20 @@ protected:
         };
         // The real check: Wine reports the NT platform, where no check is made and the close goes ahead.
         passwordAnswer = verifySaverPassword;
+        framesDrawn = 0;
+        saverFrameDrawn = [] { onFrame(++framesDrawn); };
         currentMode = SaverMode::Saver;
         currentContext = &context;
-        open();
     }
     void TearDown() override {
         DestroyWindow(window);
         pumpMessages();
+        // Whatever ran, the scene is gone and no OpenGL context is left current.
+        EXPECT_EQ(currentScene, nullptr);
+        EXPECT_EQ(wglGetCurrentContext(), nullptr);
         saverTickSource = [] { return GetTickCount(); };
         saverPasswordCheck = verifySaverPassword;
+        saverFrameDrawn = nullptr;
         currentContext = nullptr;
         currentMode = SaverMode::Unset;
     }
@@ -71,6 +71,7 @@ protected:
     void open(DWORD created = 0x10000) {
         DestroyWindow(window);
         pumpMessages();
+        registerSaverClass();  // fails harmlessly once registered
         context = SaverContext();
         passwordChecks = 0;
         tickNow = created;
@@ -90,16 +91,43 @@ protected:
 
     // Puts the reference point so that the cursor, where it is now, lies dx, dy away from it.
     void cursorOffset(int32_t dx, int32_t dy) {
-        const CursorPoint now = cursorNow();
+        POINT now{};
+        GetCursorPos(&now);
         context.startCursor = {now.x - dx, now.y - dy};
     }
 
     SaverContext context;
     HWND window = nullptr;
 };
+
+// The back buffer as RGB rows, bottom row first.
+std::vector<unsigned char> readBackBuffer(int width, int height) {
+    std::vector<unsigned char> pixels(size_t(width) * height * 3);
+    glReadBuffer(GL_BACK);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
+    return pixels;
+}
+
+// Keeps a picture as a PPM file in the folder QUILLON_SHOT_DIR names, when it names one.
+void keepPicture(const std::vector<unsigned char>& rgb, const char* name, int width, int height) {
+    char folder[MAX_PATH];
+    if (!GetEnvironmentVariableA("QUILLON_SHOT_DIR", folder, sizeof folder)) return;
+    if (FILE* file = std::fopen((std::string(folder) + "\\" + name + ".ppm").c_str(), "wb")) {
+        std::fprintf(file, "P6 %d %d 255\n", width, height);
+        for (int row = height - 1; row >= 0; --row) std::fwrite(&rgb[size_t(row) * width * 3], 1, size_t(width) * 3, file);
+        std::fclose(file);
+    }
+}
+
+BOOL screenSaverRunning() {
+    BOOL running = FALSE;
+    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
+    return running;
+}
 }  // namespace
 
-TEST_F(WindowProc, MouseThresholdIsStrictOnEitherAxis) {
+TEST_F(SaverWindow, MouseThresholdIsStrictOnEitherAxis) {
     const struct { int32_t threshold, dx, dy; bool closes; } cases[] = {
         {50, 50, 50, false}, {50, -50, -50, false}, {50, 51, 0, true}, {50, 0, -51, true},
         {0, 0, 0, false},    {0, 0, -1, true},      {-1, 0, 0, true},
@@ -112,7 +140,7 @@ TEST_F(WindowProc, MouseThresholdIsStrictOnEitherAxis) {
     }
 }
 
-TEST_F(WindowProc, GracePeriodEndsAtExactlyTheDelayAcrossTheTickWrap) {
+TEST_F(SaverWindow, GracePeriodEndsAtExactlyTheDelayAcrossTheTickWrap) {
     const struct { DWORD created, now; uint32_t delay; UINT message; bool checked; } cases[] = {
         {0x10000, 0x10000 + 15000, 15, WM_MBUTTONDOWN, false}, {0x10000, 0x10000 + 15001, 15, WM_KEYDOWN, true},
         {0xffffff00, 0x100, 15, WM_LBUTTONDOWN, false},        {0x10000, 0x10000 + 2001, 2, WM_RBUTTONDOWN, true},
@@ -126,7 +154,7 @@ TEST_F(WindowProc, GracePeriodEndsAtExactlyTheDelayAcrossTheTickWrap) {
     }
 }
 
-TEST_F(WindowProc, DeactivationClosesSystemCommandsAndForeignClosesDoNot) {
+TEST_F(SaverWindow, DeactivationClosesSystemCommandsAndForeignClosesDoNot) {
     for (UINT message : {WM_ACTIVATE, WM_ACTIVATEAPP, WM_NCACTIVATE}) {
         open();
         // Shown and active first: WM_ACTIVATE's default handling would focus a hidden window, which
@@ -146,19 +174,8 @@ TEST_F(WindowProc, DeactivationClosesSystemCommandsAndForeignClosesDoNot) {
     EXPECT_TRUE(deliver(WM_CLOSE));
 }
 
-TEST_F(WindowProc, PreviewShowsTheArrowIgnoresInputAndClosesByDefault) {
-    currentMode = SaverMode::Preview;
+TEST_F(SaverWindow, BurstDuringPasswordCheckStartsNoSecondCheckAndHidesTheCursorAfter) {
     open();
-    SendMessageA(window, WM_SETCURSOR, WPARAM(window), HTCLIENT);
-    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
-    cursorOffset(500, 500);
-    for (UINT message : {WM_MOUSEMOVE, WM_KEYDOWN, WM_LBUTTONDOWN, WM_ACTIVATE}) EXPECT_FALSE(deliver(message));
-    EXPECT_TRUE(deliver(WM_CLOSE));
-    open();
-    EXPECT_TRUE(deliver(WM_SYSCOMMAND, SC_CLOSE));
-}
-
-TEST_F(WindowProc, BurstDuringPasswordCheckStartsNoSecondCheckAndHidesTheCursorAfter) {
     context.mouseThreshold = 10;
     tickNow = 0x10000 + 60000;
     HCURSOR cursorDuringCheck = nullptr;
@@ -188,66 +205,8 @@ TEST_F(WindowProc, BurstDuringPasswordCheckStartsNoSecondCheckAndHidesTheCursorA
     EXPECT_EQ(passwordChecks, 2);
 }
 
-namespace {
-std::function<void(int frame)> onFrame;
-int framesDrawn = 0;
-
-// The back buffer as RGB rows, bottom row first.
-std::vector<unsigned char> readBackBuffer(int width, int height) {
-    std::vector<unsigned char> pixels(size_t(width) * height * 3);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, pixels.data());
-    return pixels;
-}
-
-// Keeps a picture as a PPM file in the folder QUILLON_SHOT_DIR names, when it names one.
-void keepPicture(const std::vector<unsigned char>& rgb, const char* name, int width, int height) {
-    char folder[MAX_PATH];
-    if (!GetEnvironmentVariableA("QUILLON_SHOT_DIR", folder, sizeof folder)) return;
-    if (FILE* file = std::fopen((std::string(folder) + "\\" + name + ".ppm").c_str(), "wb")) {
-        std::fprintf(file, "P6 %d %d 255\n", width, height);
-        for (int row = height - 1; row >= 0; --row) std::fwrite(&rgb[size_t(row) * width * 3], 1, size_t(width) * 3, file);
-        std::fclose(file);
-    }
-}
-
-BOOL screenSaverRunning() {
-    BOOL running = FALSE;
-    SystemParametersInfoA(SPI_GETSCREENSAVERRUNNING, 0, &running, 0);
-    return running;
-}
-
-class SaverWindow : public testing::Test {
-protected:
-    void SetUp() override {
-        // Each run registers the class anew, as a fresh process would.
-        UnregisterClassA("OpenGL", moduleInstance);
-        currentContext = &context;
-        framesDrawn = 0;
-        saverFrameDrawn = [] { onFrame(++framesDrawn); };
-        saverTickSource = [] { return DWORD(1000); };
-    }
-    void TearDown() override {
-        // Whatever ran, the scene is gone and no OpenGL context is left current.
-        EXPECT_EQ(currentScene, nullptr);
-        EXPECT_EQ(wglGetCurrentContext(), nullptr);
-        saverFrameDrawn = nullptr;
-        saverTickSource = [] { return GetTickCount(); };
-        currentContext = nullptr;
-        currentMode = SaverMode::Unset;
-    }
-    SaverContext context;
-};
-}  // namespace
-
 TEST_F(SaverWindow, PreviewDrawsAMovingPictureSizedToTheHostAndEndsWithIt) {
-    WNDCLASSA hostClass{};
-    hostClass.lpfnWndProc = DefWindowProcA;
-    hostClass.hInstance = moduleInstance;
-    hostClass.lpszClassName = "TestPreviewHost";
-    RegisterClassA(&hostClass);
-    HWND host = CreateWindowExA(0, "TestPreviewHost", "Preview host", WS_POPUP | WS_VISIBLE, 30, 20, 160, 120,
+    HWND host = CreateWindowExA(0, "STATIC", "Preview host", WS_POPUP | WS_VISIBLE, 30, 20, 160, 120,
                                 nullptr, nullptr, moduleInstance, nullptr);
     const BOOL runningBefore = screenSaverRunning();
     std::vector<unsigned char> early, late;
@@ -259,8 +218,11 @@ TEST_F(SaverWindow, PreviewDrawsAMovingPictureSizedToTheHostAndEndsWithIt) {
         keepPicture(late, "preview-child", 160, 120);
         sceneSized = currentScene && currentScene->viewportWidth == 160 && GetParent(saverWindow) == host;
         EXPECT_EQ(screenSaverRunning(), runningBefore) << "a preview is no running saver";
+        SendMessageA(saverWindow, WM_SETCURSOR, WPARAM(saverWindow), HTCLIENT);
+        EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW)) << "the preview keeps the arrow";
         // Input in the preview changes nothing; closing the host ends the saver as the system's does.
-        PostMessageA(saverWindow, WM_KEYDOWN, 'X', 0);
+        context.startCursor = {-1000, -1000};
+        for (UINT message : {WM_MOUSEMOVE, WM_KEYDOWN, WM_LBUTTONDOWN, WM_ACTIVATE}) PostMessageA(saverWindow, message, 0, 0);
         PostMessageA(host, WM_CLOSE, 0, 0);
     };
     currentMode = SaverMode::Preview;
@@ -273,7 +235,6 @@ TEST_F(SaverWindow, PreviewDrawsAMovingPictureSizedToTheHostAndEndsWithIt) {
         EXPECT_GT(std::count_if(picture->begin(), picture->end(), [](unsigned char c) { return c > 8; }), 160 * 120 * 3 / 20);
     EXPECT_NE(early, late);
     EXPECT_FALSE(IsWindow(saverWindow));
-    UnregisterClassA("TestPreviewHost", moduleInstance);
 }
 
 TEST_F(SaverWindow, FullScreenMarksTheSaverRunningUntilAClickEndsIt) {
