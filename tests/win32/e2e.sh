@@ -35,24 +35,19 @@ wait_window() {
   done
   return 1
 }
-# Waits up to $1 seconds for the saver to end; true when it ended with exit code 0.
-exited_zero() {
+# True once the saver has ended within $1 seconds.
+ended_within() {
   local deadline=$((SECONDS + $1))
   while [ $SECONDS -lt $deadline ]; do
-    [ -f "$work/rc" ] && { [ "$(cat "$work/rc")" = 0 ]; return; }
+    [ -f "$work/rc" ] && return 0
     sleep 0.2
   done
   return 1
 }
+# Waits up to $1 seconds for the saver to end; true when it ended with exit code 0.
+exited_zero() { ended_within "$1" && [ "$(cat "$work/rc")" = 0 ]; }
 # True when the saver is still running after the input had $1 seconds to take effect.
-still_running() {
-  local deadline=$((SECONDS + $1))
-  while [ $SECONDS -lt $deadline ]; do
-    [ -f "$work/rc" ] && return 1
-    sleep 0.2
-  done
-  xdotool search --name '^SaverWindow$' >/dev/null 2>&1
-}
+still_running() { ! ended_within "$1" && xdotool search --name '^SaverWindow$' >/dev/null 2>&1; }
 stop_saver() {
   [ -f "$work/rc" ] || { kill "$saver_pid" 2>/dev/null; wineserver -k 2>/dev/null; wait "$saver_pid" 2>/dev/null; }
   true
