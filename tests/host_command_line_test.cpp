@@ -11,7 +11,6 @@ TEST(CommandLine, SwitchesWindowNumbersAndProgramNames) {
         {"quillon.scr /C 1234", SaverMode::Configure, 1234, false},
         {"quillon.scr -s", SaverMode::Saver, 0, false},
         {"quillon.scr s", SaverMode::Saver, 0, false},
-        {"quillon.scr /scr", SaverMode::Saver, 0, false},
         {"quillon.scr /S 1234", SaverMode::Saver, 0, false},
         {"quillon.scr /p:1234", SaverMode::Preview, 1234, false},
         {"quillon.scr /P1234", SaverMode::Preview, 1234, false},
@@ -24,14 +23,11 @@ TEST(CommandLine, SwitchesWindowNumbersAndProgramNames) {
         {"quillon.scr /p", SaverMode::Preview, 0, false},
         {"quillon.scr /x", SaverMode::Unset, 0, false},
         {"quillon.scr //s", SaverMode::Unset, 0, false},
-        {"quillon.scr --s", SaverMode::Unset, 0, false},
         {"quillon.scr /", SaverMode::Unset, 0, false},
         {"\"C:\\Program Files\\quillon.scr\" /s", SaverMode::Saver, 0, false},
-        {"\"C:\\Program Files\\quillon.scr\"", SaverMode::Configure, 0, false},
         {"\"unterminated /s", SaverMode::Configure, 0, false},
         // An unquoted path ends at its first blank; the rest is read as the switch.
         {"C:\\Program Files\\quillon.scr /s", SaverMode::Unset, 0, false},
-        {"C:\\Savers\\quillon.scr Saver", SaverMode::Saver, 0, false},
         // A tab is not a blank: part of an unquoted name, a switch letter after a quoted one.
         {"quillon.scr\t/s", SaverMode::Configure, 0, false},
         {"\"quillon.scr\"\t/s", SaverMode::Unset, 0, false},
