@@ -85,9 +85,10 @@ TEST_F(MirroredDrawing, CopiesPerWedgeAngle) {
     for (float angle : {36.0f, 80.0f, 360.0f / 94.0f}) expectCopies(angle, false, {100, 288}, {});
 
     // 80 degrees: passes 0 and 2 draw both probes twice each; pass 4 only a mirrored copy cut to 40 degrees.
-    probe(0, 290.0);
-    probe(1, 330.0);
-    expectCopies(80.0f, true, {290, 330, 290 + 160, 330 + 160}, {250, 210, 250 + 160, 210 + 160, 210 + 320});
+    // Probes 50 degrees apart, so that no uncut copy of pass 4 would land on a copy of pass 0.
+    probe(0, 285.0);
+    probe(1, 335.0);
+    expectCopies(80.0f, true, {285, 335, 285 + 160, 335 + 160}, {255, 205, 255 + 160, 205 + 160, 205 + 320});
 
     // 50 degrees: 8 slots; only the plain copy of pass 6 is cut, to the first 10 degrees.
     probe(0, 275.0);

@@ -6,7 +6,7 @@ using WedgeGeometry = SceneTest;
 
 TEST_F(WedgeGeometry, SlotsAndNarrowLastSlotPerAngle) {
     const struct { float angle; int slots; bool partial; } cases[] = {
-        {36.0f, 10, false}, {360.0f / 46.0f, 46, false},  // 45.9999998 wedges: the 0.9-degree rule adds one
+        {36.0f, 10, false}, {360.0f / 46.0f, 46, false},  // 45.9999998 wedges still draw 46
         {360.0f / 94.0f, 94, false}, {15.0f, 24, false},
         {360.0f / 10.0005f, 10, false},  // a hairline under a thousandth of a wedge is ignored
         {360.0f / 10.002f, 11, true}, {50.0f, 8, true}, {80.0f, 5, true}, {100.0f, 4, true},
