@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "discs/disc_field.h"
 #include "platform/gl.h"
@@ -45,6 +46,22 @@ protected:
     void frameAfter(int64_t ms, uint32_t options = frameOptionMirrors) {
         platform::manual::advanceMilliseconds(ms);
         scene->drawFrame(options);
+    }
+
+    static void camera() {
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        gluLookAt(0.0, 0.0, 5.5, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    }
+
+    // The visible pass of the current frame drawn again by hand, with or without the glow.
+    std::vector<uint8_t> redraw(bool withGlow) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        camera();
+        if (withGlow) scene->captureGlow();
+        scene->drawWedges(true);
+        if (withGlow) scene->drawGlow(12, 0.02f);
+        return context->pixels();
     }
 
     std::unique_ptr<Kaleidoscope> scene;
