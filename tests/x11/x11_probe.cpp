@@ -11,7 +11,7 @@
 
 namespace {
 
-// Maps a window, prints its id, and keeps it until stdin closes (no window manager, so mapping is at once).
+// Maps a window (at once: there is no window manager), prints its id, and keeps it until killed.
 void makeWindow(Display* display, unsigned width, unsigned height) {
     const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0,
                                               BlackPixel(display, DefaultScreen(display)));
@@ -19,9 +19,7 @@ void makeWindow(Display* display, unsigned width, unsigned height) {
     XSync(display, False);
     std::printf("0x%lx\n", window);
     std::fflush(stdout);
-    char buffer[64];
-    while (read(0, buffer, sizeof buffer) > 0) {
-    }
+    pause();
 }
 
 // What a window manager sends when the user clicks the close button.
