@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace {
@@ -63,13 +62,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string command = argv[1];
-    const Window target = std::strcmp(argv[2], "root") == 0 ? DefaultRootWindow(display)
-                                                            : Window(std::strtoul(argv[2], nullptr, 0));
+    const Window target = std::string(argv[2]) == "root" ? DefaultRootWindow(display)
+                                                             : Window(std::strtoul(argv[2], nullptr, 0));
     auto number = [&](int i) { return i < argc ? std::atoi(argv[i]) : 0; };  // 0: to the window's edge
     int result = 0;
     if (command == "window" && argc == 4) makeWindow(display, unsigned(number(2)), unsigned(number(3)));
     else if (command == "close") askToClose(display, target);
-    else if (command == "picture") result = describePicture(display, target, number(3), number(4), number(5), number(6));
+    else if (command == "picture")
+        result = describePicture(display, target, number(3), number(4), number(5), number(6));
     else result = 2;
     XCloseDisplay(display);
     return result;
