@@ -14,7 +14,6 @@ unset XSCREENSAVER_WINDOW
 xvfb_pid="" quillon_pid="" probe_pid=""
 
 cleanup() {
-  exec 7>&-
   for pid in $quillon_pid $probe_pid $xvfb_pid; do kill "$pid" 2>/dev/null; done
   for pid in $quillon_pid $probe_pid $xvfb_pid; do wait "$pid" 2>/dev/null; done
   rm -rf "$work"
@@ -63,7 +62,7 @@ start_xvfb() {
 }
 
 start_quillon() {
-  "$QUILLON" "$@" >"$work/quillon.log" 2>&1 7>&- &
+  "$QUILLON" "$@" >"$work/quillon.log" 2>&1 &
   quillon_pid=$!
   step "quillon $*"
 }
@@ -102,18 +101,16 @@ wait_moving() {
 }
 shot() { [ -n "$shots" ] && mkdir -p "$shots" && import -window root "$shots/$scenario-$1.png"; return 0; }
 
-# A window of the test's own, created by x11_probe and kept until fd 7 closes.
+# A window of the test's own, made by x11_probe and gone when the probe is ended.
 start_probe_window() {
-  mkfifo "$work/hold"
-  "$PROBE" window "$1" "$2" <"$work/hold" >"$work/probe.id" &
+  "$PROBE" window "$1" "$2" >"$work/probe.id" &
   probe_pid=$!
-  exec 7>"$work/hold"
   wait_for 10 "the probe window" test -s "$work/probe.id"
   probe_window=$(cat "$work/probe.id")
 }
 end_probe_window() {
-  exec 7>&-
-  wait "$probe_pid"
+  kill "$probe_pid"
+  wait "$probe_pid" 2>/dev/null
   probe_pid=""
 }
 

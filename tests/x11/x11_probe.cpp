@@ -2,62 +2,34 @@
 // window's pixels back as numbers a shell script can compare.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
-int usage() {
-    std::fputs("usage: x11_probe window W H | close ID | picture ID|root [X Y W H]\n", stderr);
-    return 2;
-}
-
-Window windowArgument(Display* display, const char* text) {
-    if (std::strcmp(text, "root") == 0) return DefaultRootWindow(display);
-    return Window(std::strtoul(text, nullptr, 0));
-}
-
-// Creates and maps a window on the default visual, prints its id, and keeps it until stdin closes.
-int makeWindow(Display* display, int width, int height) {
-    const int screen = DefaultScreen(display);
-    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, unsigned(width),
-                                              unsigned(height), 0, 0, BlackPixel(display, screen));
-    XStoreName(display, window, "ProbeWindow");
-    XSelectInput(display, window, StructureNotifyMask);
+// Maps a window (at once: there is no window manager), prints its id, and keeps it until killed.
+void makeWindow(Display* display, unsigned width, unsigned height) {
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0,
+                                              BlackPixel(display, DefaultScreen(display)));
     XMapWindow(display, window);
-    XEvent event;
-    do XWindowEvent(display, window, StructureNotifyMask, &event);
-    while (event.type != MapNotify);
-    std::printf("0x%lx\n", static_cast<unsigned long>(window));
-    std::fflush(stdout);
-    char buffer[64];
-    while (read(0, buffer, sizeof buffer) > 0) {
-    }
-    XDestroyWindow(display, window);
     XSync(display, False);
-    return 0;
+    std::printf("0x%lx\n", window);
+    std::fflush(stdout);
+    pause();
 }
 
 // What a window manager sends when the user clicks the close button.
-int askToClose(Display* display, Window window) {
-    XEvent message{};
-    message.xclient.type = ClientMessage;
-    message.xclient.window = window;
-    message.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    message.xclient.format = 32;
-    message.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    message.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &message);
-    XSync(display, False);
-    return 0;
+void askToClose(Display* display, Window window) {
+    XEvent event{};
+    event.xclient = {ClientMessage, 0, True, display, window, XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
+    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    XSendEvent(display, window, False, NoEventMask, &event);
 }
 
-// Prints per-mille of non-black and of near-white pixels, the centre of the non-black ones in per-mille
-// of the area, and a hash of the whole area.
+// Prints the area's size, per-mille of non-black and of near-white pixels, and a hash of its pixels.
 int describePicture(Display* display, Window window, int x, int y, int width, int height) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, window, &attributes)) return 1;
@@ -65,46 +37,40 @@ int describePicture(Display* display, Window window, int x, int y, int width, in
     if (height <= 0) height = attributes.height - y;
     XImage* image = XGetImage(display, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     if (!image) return 1;
-    unsigned long long hash = 1469598103934665603ull, nonBlack = 0, white = 0, sumX = 0, sumY = 0;
+    unsigned long long hash = 1469598103934665603ull, nonBlack = 0, white = 0;
     for (int row = 0; row < height; ++row)
         for (int column = 0; column < width; ++column) {
             const unsigned long pixel = XGetPixel(image, column, row);
             const unsigned r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
             hash = (hash ^ (pixel & 0xFFFFFF)) * 1099511628211ull;
-            if (r > 24 || g > 24 || b > 24) {
-                ++nonBlack;
-                sumX += unsigned(column);
-                sumY += unsigned(row);
-            }
-            if (r > 240 && g > 240 && b > 240) ++white;
+            nonBlack += r > 24 || g > 24 || b > 24;
+            white += r > 240 && g > 240 && b > 240;
         }
     XDestroyImage(image);
     const unsigned long long area = static_cast<unsigned long long>(width) * unsigned(height);
-    const unsigned long long centreX = nonBlack ? sumX * 1000 / nonBlack / unsigned(width) : 0;
-    const unsigned long long centreY = nonBlack ? sumY * 1000 / nonBlack / unsigned(height) : 0;
-    std::printf("size=%dx%d nonblack=%llu white=%llu centre=%llu,%llu hash=%016llx\n", width, height,
-                nonBlack * 1000 / area, white * 1000 / area, centreX, centreY, hash);
+    std::printf("size=%dx%d nonblack=%llu white=%llu hash=%016llx\n", width, height, nonBlack * 1000 / area,
+                white * 1000 / area, hash);
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3) return usage();
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = argc >= 3 ? XOpenDisplay(nullptr) : nullptr;
     if (!display) {
-        std::fputs("x11_probe: cannot open the display\n", stderr);
-        return 1;
+        std::fputs("usage, with a display: x11_probe window W H | close ID | picture ID|root [X Y W H]\n", stderr);
+        return 2;
     }
     const std::string command = argv[1];
+    const Window target = std::string(argv[2]) == "root" ? DefaultRootWindow(display)
+                                                             : Window(std::strtoul(argv[2], nullptr, 0));
+    auto number = [&](int i) { return i < argc ? std::atoi(argv[i]) : 0; };  // 0: to the window's edge
     int result = 0;
-    if (command == "window" && argc == 4) result = makeWindow(display, std::atoi(argv[2]), std::atoi(argv[3]));
-    else if (command == "close") result = askToClose(display, windowArgument(display, argv[2]));
-    else if (command == "picture" && argc == 3) result = describePicture(display, windowArgument(display, argv[2]), 0, 0, 0, 0);
-    else if (command == "picture" && argc == 7)
-        result = describePicture(display, windowArgument(display, argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
-                                 std::atoi(argv[5]), std::atoi(argv[6]));
-    else result = usage();
+    if (command == "window" && argc == 4) makeWindow(display, unsigned(number(2)), unsigned(number(3)));
+    else if (command == "close") askToClose(display, target);
+    else if (command == "picture")
+        result = describePicture(display, target, number(3), number(4), number(5), number(6));
+    else result = 2;
     XCloseDisplay(display);
     return result;
 }
