@@ -1,4 +1,4 @@
-// The disc field's frame step: pushes, containment, the pairing rule, rotation, glide and idle reshuffle.
+// The disc field's frame step and tuning keys: pushes, containment, pairing, glide, zoom, idle reshuffle.
 #include <cmath>
 
 #include "support/scene_fixture.h"
@@ -28,7 +28,7 @@ protected:
         EXPECT_FLOAT_EQ(disc(i).force.x, x) << "disc " << i;
         EXPECT_FLOAT_EQ(disc(i).force.y, pull) << "disc " << i;
     }
-    // Glides from one count to a target with a starting speed; returns the frames and the lowest count.
+    // Glides from one count to a target; returns the frames taken and the lowest count passed.
     std::pair<int, float> glide(float from, int target, float speed) {
         field().wedgeGlide = true;
         field().targetWedgeCount = target;
@@ -44,74 +44,60 @@ protected:
     }
 };
 
-// Two half-size discs 0.5 apart: overlap 0.5, k = 0.3 x 0.25 / 0.5 = 0.15. Disc i feels disc j only
-// when i + j <= 58; squares that only touch, or share a centre, push nothing.
-TEST_F(DiscMotion, OverlappingDiscsPushEachOtherByThePairingRule) {
-    struct Case { int a, b; float ax, bx; bool push; };
-    for (Case c : {Case{0, 1, 0.5f, 0.0f, true}, Case{0, 58, 0.5f, 0.0f, true},
-                   Case{1, 58, 0.5f, 0.0f, false}, Case{59, 0, 0.5f, 0.0f, false},
-                   Case{0, 59, 0.5f, 0.0f, false}, Case{0, 1, 1.0f, 0.0f, false},
-                   Case{0, 1, 0.3f, 0.3f, false}}) {
-        SCOPED_TRACE(testing::Message() << c.a << " & " << c.b << " at " << c.ax);
+// Two half-size discs 0.5 apart push by 0.3 x 0.25 / 0.5 x overlap 0.5 = 0.075; disc i feels disc j
+// only when i + j <= 58. Past that, one beyond the edge (3.5) is pulled back by the same amount.
+TEST_F(DiscMotion, PushesByThePairingRuleAndContainment) {
+    struct Case { int a, b; bool push; };
+    for (Case c : {Case{0, 1, true}, Case{0, 58, true}, Case{1, 58, false}, Case{59, 0, false}}) {
+        SCOPED_TRACE(testing::Message() << c.a << " & " << c.b);
         parkAll();
-        place(c.a, c.ax, 0.0f, 0.5f);
-        place(c.b, c.bx, 0.0f, 0.5f);
+        place(c.a, 0.5f, 0.0f, 0.5f);
+        place(c.b, 0.0f, 0.0f, 0.5f);
         field().step();
         const float push = c.push ? 0.075f : 0.0f;
         expectForce(c.a, push);
         expectForce(c.b, -push);
-        EXPECT_FLOAT_EQ(disc(c.a).position.x, c.ax + push * 0.85f);
-        EXPECT_FLOAT_EQ(disc(c.a).velocity.y, pull * 0.85f);
+        EXPECT_FLOAT_EQ(disc(c.a).position.x, 0.5f + push * 0.85f);
         expectForce(30, 0.0f);  // parked discs feel only the pull
     }
-}
-
-TEST_F(DiscMotion, ContainmentLooksOneFrameAheadAndTheFieldTurns) {
-    struct Case { float x, vx, forceX; };
-    for (Case c : {Case{3.5f, 0.0f, -0.075f},   // d 3.5, excess 0.5: k = 0.3 x 0.25 / 3.5
-                   Case{3.0f, 0.5f, -0.075f},   // heading to 3.5
-                   Case{2.9f, 0.0f, 0.0f},      // inside 4 - 2 x size
-                   Case{0.2f, -0.2f, 0.0f}}) {  // heading to the centre itself
-        SCOPED_TRACE(c.x);
-        parkAll();
-        place(59, c.x, 0.0f, 0.5f, c.vx);
-        field().step();
-        expectForce(59, c.forceX);
-    }
-    // The whole field turns about the centre, and the turn decays.
-    place(59, 1.0f, 0.0f, 0.2f);
-    field().spinRate = 0.1f;
+    parkAll();
+    place(59, 3.5f, 0.0f, 0.5f);
     field().step();
-    EXPECT_NEAR(disc(59).position.x, std::cos(0.1), 1e-6);
-    EXPECT_NEAR(disc(59).position.y, std::sin(0.1) + pull * 0.85, 1e-6);
-    EXPECT_FLOAT_EQ(field().spinRate, 0.09f);
+    expectForce(59, -0.075f);
 }
 
-// From 10.22 the speed grows by 0.001 a frame: 0.001 x 21 x 22 / 2 = 0.231 passes 0.22 on frame 21,
-// which lands exactly on 10. A leftover speed away from the target never takes the count below 4.
+// From 10.22 the speed grows by 0.001 a frame and passes 0.22 on frame 21, landing exactly on 10.
+// A leftover speed away from the target never takes the count below 4.
 TEST_F(DiscMotion, GlideLandsExactlyOnTheTargetAndNeverBelowFour) {
     EXPECT_EQ(glide(10.22f, 10, 0.0f).first, 21);
     EXPECT_EQ(scene->wedgeCount, 10.0f);
     EXPECT_EQ(scene->wedgeAngle, 36.0f);
-    scene->wedgeAngle = 12.5f;
-    field().step();
-    EXPECT_EQ(scene->wedgeAngle, 12.5f);  // at the target the angle is left alone
-
     EXPECT_EQ(glide(10.0f, 36, -0.3f).second, 4.0f);
     EXPECT_EQ(scene->wedgeCount, 36.0f);
-    EXPECT_EQ(scene->wedgeAngle, 10.0f);
+}
+
+// One arrow step is 3^0.02 on the count (zoom 0.427022 from 10 wedges), clamped to 4..36 wedges;
+// the target is the count truncated, made even.
+TEST_F(DiscMotion, ArrowsZoomByOneStepAndClamp) {
+    struct Case { float from; uint32_t key; double count; int target; };
+    for (Case c : {Case{10.0f, vk::right, 10.222, 10}, Case{11.3f, vk::right, 11.551, 12},
+                   Case{4.0f, vk::left, 4.0, 4}, Case{36.0f, vk::right, 36.0, 36}}) {
+        SCOPED_TRACE(c.from);
+        scene->wedgeCount = c.from;
+        field().handleTuningKey(c.key);
+        EXPECT_NEAR(scene->wedgeCount, c.count, 1e-3);
+        EXPECT_EQ(scene->wedgeAngle, 360.0f / scene->wedgeCount);
+        EXPECT_EQ(field().targetWedgeCount, c.target);
+    }
 }
 
 TEST_F(DiscMotion, ReshuffleAfterMoreThanFortyIdleSeconds) {
     field().wedgeGlide = true;
     frameAfter(40000);
-    EXPECT_EQ(scene->clockSeconds, 40.0f);
     EXPECT_EQ(scene->lastKeyTime, 0.0f);  // exactly 40 is not yet idle
     EXPECT_TRUE(field().wedgeGlide);
-
     frameAfter(1);
     EXPECT_EQ(scene->lastKeyTime, scene->clockSeconds);
     EXPECT_FALSE(field().wedgeGlide);
-    EXPECT_EQ(field().paletteSteps, 1);
     EXPECT_EQ(disc(1).birthTime, scene->clockSeconds - 0.016666668f * 20.0f);  // respawned now
 }
