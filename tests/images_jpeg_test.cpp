@@ -177,3 +177,18 @@ TEST_F(JpegResource, MissingForeignCutOrDamagedDataFails) {
         EXPECT_TRUE(image.pixels == nullptr && image.texture == 0u) << name;
     }
 }
+
+// Data that ends inside the scan gets a fake end marker: the rows that arrived decode as they are.
+TEST_F(JpegResource, ScanCutShortKeepsTheRowsThatArrived) {
+    const Bytes full = embedded("JPEG_DISCS_MASK");
+    const size_t scan = find(full, 0xDA);  // start of scan
+    ASSERT_LT(scan, full.size());
+    registerResource("HALF", Bytes(full.begin(), full.begin() + (scan + full.size()) / 2));
+    GLint width = 0;
+    const Bytes reference = loadTexels("JPEG_DISCS_MASK", 8, GL_ALPHA, 1, width);
+    testing::internal::CaptureStderr();
+    const Bytes half = loadTexels("HALF", 8, GL_ALPHA, 1, width);
+    EXPECT_NE(testing::internal::GetCapturedStderr(), "");  // the warning about the cut
+    ASSERT_EQ(width, 512);
+    EXPECT_TRUE(std::equal(reference.begin(), reference.begin() + 8 * 512, half.begin()));
+}
