@@ -37,9 +37,7 @@ protected:
         field->images[0].texture = maskTexture(128, 64);  // the loaded ones go with the context
         field->images[2].texture = maskTexture(256, 0);
         glEnable(GL_DEPTH_TEST);  // left on, as a frame may leave it: the pass turns it off
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        gluLookAt(0, 0, 5.5, 0, 0, 0, 0, 1, 0);
+        camera();
     }
 
     // Disc i in cell 1, centred at (x, 0.5), 1.5 units across each way from the centre.
