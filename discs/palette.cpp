@@ -49,15 +49,16 @@ void DiscField::stepPalette() {
     }
 }
 
+// The sector position and its fraction stay in double precision; p, q and t are each rounded to float.
 Rgb hsvToRgb(float h, float s, float v) {
     if (s == 0.0f) return {v, v, v};
     const float hue = h * 360.0f;
-    const float sector = hue >= 360.0f ? 0.0f : float(double(hue) * 0.016666666666666666);
+    const double sector = hue >= 360.0f ? 0.0 : double(hue) * 0.016666666666666666;
     const int32_t i = int32_t(sector);
-    const float f = sector - float(i);
+    const double f = sector - double(i);
     const float p = v * (1.0f - s);
-    const float q = v * (1.0f - s * f);
-    const float t = v * (1.0f - s * (1.0f - f));
+    const float q = float(double(v) * (1.0 - double(s) * f));
+    const float t = float(double(v) * (1.0 - double(s) * (1.0 - f)));
     switch (i) {
     case 0: return {v, t, p};
     case 1: return {q, v, p};

@@ -1,6 +1,9 @@
 // Disc and logo drawing read back from the framebuffer: coverage, colour and alpha, pulse, logo tint.
 #include "support/scene_fixture.h"
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -8,12 +11,12 @@
 
 namespace {
 
-// An 8-bit mask uploaded as the loader would, rows given top first: white where col >= litFrom in
+// An 8-bit mask uploaded as the loader would, rows given top first: white in the columns [litFrom, litTo) of
 // the top half.
-GLuint maskTexture(uint32_t width, uint32_t litFrom) {
+GLuint maskTexture(uint32_t width, uint32_t litFrom, uint32_t litTo) {
     auto* pixels = static_cast<unsigned char*>(std::malloc(size_t(width) * 64));
     for (uint32_t r = 0; r < 64; ++r)
-        for (uint32_t c = 0; c < width; ++c) pixels[size_t(r) * width + c] = c >= litFrom && r < 32 ? 255 : 0;
+        for (uint32_t c = 0; c < width; ++c) pixels[size_t(r) * width + c] = c >= litFrom && c < litTo && r < 32 ? 255 : 0;
     TextureImage image{pixels, 8, width, 64, 0};
     uploadTexture(image);
     return image.texture;
@@ -21,8 +24,8 @@ GLuint maskTexture(uint32_t width, uint32_t litFrom) {
 
 }  // namespace
 
-// A 320 x 240 view through the scene's projection and camera; an atlas of two cells (cell 1 lit in
-// its top half), a logo lit in its top half, and no disc but what a test sets.
+// A 320 x 240 view through the scene's projection and camera; an atlas of two cells (cell 1 lit in its
+// upper-left quarter), a logo lit in its upper-left quarter, and no disc but what a test sets.
 class DiscDrawing : public SceneTest {
 protected:
     DiscDrawing() {
@@ -34,8 +37,8 @@ protected:
         if (HasFatalFailure()) return;
         field = scene->discField.get();
         for (int i = 0; i < discCount; ++i) field->discs[i].size = 0.0f;
-        field->images[0].texture = maskTexture(128, 64);  // the loaded ones go with the context
-        field->images[2].texture = maskTexture(256, 0);
+        field->images[0].texture = maskTexture(128, 64, 96);  // the loaded ones go with the context
+        field->images[2].texture = maskTexture(256, 0, 128);
         glEnable(GL_DEPTH_TEST);  // left on, as a frame may leave it: the pass turns it off
         camera();
     }
@@ -68,51 +71,86 @@ protected:
     DiscField* field = nullptr;
 };
 
-// The quad spans position +- size, one unit in front; the mask's top half is lit; at phase 0 the alpha
-// is colour + pulse (0.75), half a pulse later the colour's alone (0.25).
-TEST_F(DiscDrawing, DiscCoversItsSquareWithColourTimesMask) {
+// The quad spans position +- size, one unit in front, with the cell's upper-left quarter lit; at phase 0 the
+// alpha is colour + pulse (0.75), half a pulse later the colour's alone (0.25). A spin of 90 degrees turns
+// the lit quarter counterclockwise about the disc's centre (1, 0.5), to the lower left.
+TEST_F(DiscDrawing, DiscShowsItsCellUprightSpunAndPulsing) {
     Disc& d = placeDisc(0, 1.0f, orange, 0.5f);
     drawPass(false);
     const float a = 0.75f;
-    expectRgb(1.0f, 1.5f, 1, 0.8f * a, 0.4f * a, 0.2f * a, "upper half");
-    expectRgb(2.35f, 1.85f, 1, 0.8f * a, 0.4f * a, 0.2f * a, "upper right corner");
-    const float dark[][2] = {{1.0f, -0.5f}, {2.65f, 1.5f}, {1.0f, 2.15f}, {-0.65f, 1.5f}};
-    for (const auto& p : dark) expectRgb(p[0], p[1], 1, 0, 0, 0, "masked lower half, or outside the square");
+    expectRgb(0.25f, 1.25f, 1, 0.8f * a, 0.4f * a, 0.2f * a, "upper left");
+    expectRgb(-0.35f, 1.85f, 1, 0.8f * a, 0.4f * a, 0.2f * a, "upper left corner");
+    const float dark[][2] = {{1.75f, 1.25f}, {0.25f, -0.25f}, {2.65f, 1.5f}, {1.0f, 2.15f}, {-0.65f, 1.5f}};
+    for (const auto& p : dark) expectRgb(p[0], p[1], 1, 0, 0, 0, "unlit quarter, or outside the square");
 
+    d.spinAngle = 90.0f;
+    drawPass(false);
+    expectRgb(0.25f, -0.25f, 1, 0.8f * a, 0.4f * a, 0.2f * a, "turned to the lower left");
+    for (const auto& p : {std::pair{0.25f, 1.25f}, {1.75f, 1.25f}}) expectRgb(p.first, p.second, 1, 0, 0, 0, "turned away");
+
+    d.spinAngle = 0.0f;
     d.phase = 3.14159265f / 25.132f;
     drawPass(false);
-    expectRgb(1.0f, 1.5f, 1, 0.8f * 0.25f, 0.4f * 0.25f, 0.2f * 0.25f, "trough of the pulse");
+    expectRgb(0.25f, 1.25f, 1, 0.8f * 0.25f, 0.4f * 0.25f, 0.2f * 0.25f, "trough of the pulse");
 }
 
-// Texture 0 holds no image: the disc becomes a plain square of its colour. Later discs paint over.
+// Texture 0 holds no image: the disc becomes a plain square of its colour. Later discs paint over earlier
+// ones even from behind: the pass turns the depth test off.
 TEST_F(DiscDrawing, UnloadedAtlasGivesPlainSquaresInIndexOrder) {
     field->images[0].texture = 0;  // the uploaded mask goes with the context
     placeDisc(0, 1.0f, orange, 0.5f);
-    placeDisc(1, 2.0f, {0, 1, 0, 1}, 0.0f);
+    placeDisc(1, 2.0f, {0, 1, 0, 1}, 0.0f).position.z = -0.5f;
     drawPass(false);
     expectRgb(0.0f, -0.5f, 1, 0.8f * 0.75f, 0.4f * 0.75f, 0.2f * 0.75f, "lower half, unmasked");
     expectRgb(1.5f, 0.5f, 1, 0, 1, 0, "overlap: disc 1 on top");
 }
 
-// The logo, 4 x 0.64 at (5.2, -5.1) in the plane z = 0, alpha 0.1: yellow at time 0, blue half a
-// cycle (pi / 0.2 seconds) later; the mask's top rows stand at the top. Not drawn when not asked.
-// The pass leaves the atlas bound for the discs, and blending and texturing off.
-TEST_F(DiscDrawing, LogoPulsesFromYellowToBlue) {
+// The pass in feedback mode with no disc drawn: the vertices of the logo's polygons as OpenGL saw them, each
+// as window x and y, colour and texture coordinates (s, t).
+std::vector<std::array<float, 8>> logoInFeedback(DiscField& field, bool logo) {
+    std::vector<GLfloat> buffer(256);
+    glFeedbackBuffer(GLsizei(buffer.size()), GL_3D_COLOR_TEXTURE, buffer.data());
+    glRenderMode(GL_FEEDBACK);
+    field.beginDiscDrawing(logo);
+    field.endDiscDrawing();
+    const GLint used = glRenderMode(GL_RENDER);
+    std::vector<std::array<float, 8>> vertices;
+    for (GLint at = 0; at < used; at += 2 + 11 * GLint(buffer[at + 1]))  // token, count, 11 values a vertex
+        for (GLint v = at + 2; v < at + 2 + 11 * GLint(buffer[at + 1]); v += 11)
+            vertices.push_back({buffer[v], buffer[v + 1], buffer[v + 3], buffer[v + 4], buffer[v + 5],
+                                buffer[v + 6], buffer[v + 7], buffer[v + 8]});
+    return vertices;
+}
+
+// The logo quad stands 4 x 0.64 at (5.2, -5.1) in the plane z = 0: through the 90-degree projection from 5.5
+// a unit there is 120 / 5.5 pixels, so its corners are at 160 + 21.82 x (5.2 -+ 2) and 120 + 21.82 x
+// (-5.1 -+ 0.32), the whole mask upright. Alpha 0.1; yellow at time 0, blue half a cycle (pi / 0.2 seconds)
+// later; only its mask's upper-left quarter shows. Not drawn when not asked; the atlas is bound for the discs.
+TEST_F(DiscDrawing, LogoPlacedUprightPulsingFromYellowToBlue) {
+    const float unit = 120.0f / 5.5f;
+    const float corners[4][4] = {{-2, -0.32f, 0, 1}, {2, -0.32f, 1, 1}, {2, 0.32f, 1, 0}, {-2, 0.32f, 0, 0}};
+    for (float m : {1.0f, 0.0f}) {
+        const auto logo = logoInFeedback(*field, true);
+        for (const auto& c : corners) {  // every vertex OpenGL saw is one of the four corners, and each is seen
+            const float want[8] = {160 + unit * (5.2f + c[0]), 120 + unit * (-5.1f + c[1]), m, m, 1 - m, 0.1f, c[2], c[3]};
+            const auto same = [&](const std::array<float, 8>& v) {
+                for (int i = 0; i < 8; ++i)
+                    if (std::abs(v[i] - want[i]) > 0.01f) return false;
+                return true;
+            };
+            EXPECT_TRUE(std::any_of(logo.begin(), logo.end(), same)) << c[0] << ", " << c[1] << " at m = " << m;
+        }
+        EXPECT_GE(logo.size(), 4u);
+        platform::manual::advanceMilliseconds(15708);
+        scene->updateClock();
+    }
+    EXPECT_TRUE(logoInFeedback(*field, false).empty());
     drawPass(true);
-    expectRgb(5.2f, -4.92f, 0, 0.1f, 0.1f, 0.0f, "top half at 0 s");
-    expectRgb(3.5f, -4.92f, 0, 0.1f, 0.1f, 0.0f, "left end");
-    expectRgb(5.2f, -5.3f, 0, 0, 0, 0, "bottom half, masked");
-    expectRgb(5.2f, -4.6f, 0, 0, 0, 0, "above the logo");
+    expectRgb(4.2f, -4.92f, 0, 0.1f, 0.1f, 0.0f, "upper left of the mask, a whole cycle on");
+    expectRgb(6.2f, -4.92f, 0, 0, 0, 0, "upper right of the mask");
     GLint bound = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(GLuint(bound), field->images[0].texture);
     EXPECT_FALSE(glIsEnabled(GL_BLEND) || glIsEnabled(GL_TEXTURE_2D));
-
-    platform::manual::advanceMilliseconds(15708);
-    scene->updateClock();
-    drawPass(true);
-    expectRgb(5.2f, -4.92f, 0, 0.0f, 0.0f, 0.1f, "top half at 15.7 s");
-    drawPass(false);
-    expectRgb(5.2f, -4.92f, 0, 0, 0, 0, "no logo asked");
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

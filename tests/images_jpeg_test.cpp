@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -152,10 +153,14 @@ TEST_F(JpegResource, ColourJpegGivesRgbRows) {
         const unsigned char* p = &t[(size_t(probes[q][1] * height) * width + int(probes[q][0] * width)) * 3];
         for (int c = 0; c < 3; ++c) EXPECT_NEAR(p[c], quadrant[q][c], 24) << "quadrant " << q << " " << c;
     }
+    // Any depth but 24 is a mask: a 32-bit image becomes an alpha texture too.
+    TextureImage deep{static_cast<unsigned char*>(std::calloc(16, 1)), 32, 2, 2, 0};
+    uploadTexture(deep);
+    EXPECT_EQ(level(0, GL_TEXTURE_INTERNAL_FORMAT), GL_ALPHA);
 }
 
-// Each resource ends on an inaccessible page. A bogus trailer fails after the pixels were decoded,
-// and those are released.
+// Each resource ends on an inaccessible page. A bogus trailer fails after the pixels were decoded. No failure
+// leaves memory behind (the heap in use is the same after it), and libjpeg's fatal message reaches stderr.
 TEST_F(JpegResource, MissingForeignCutOrDamagedDataFails) {
     const Bytes logo = embedded("LOGO_MASK"), discs = embedded("JPEG_DISCS_MASK");
     const size_t app13 = find(logo, JPEG_APP0 + 13), app1 = find(discs, JPEG_APP0 + 1);
@@ -169,12 +174,22 @@ TEST_F(JpegResource, MissingForeignCutOrDamagedDataFails) {
     registerResource("HEADER", Bytes(discs.begin(), discs.begin() + app1 + 10));
     registerResource("UNKNOWN_MARKER", unknown);
     registerResource("BAD_TRAILER", trailing);
-    for (const char* name : {"NO_SUCH_IMAGE", "EMPTY", "TEXT", "HEADER", "UNKNOWN_MARKER", "BAD_TRAILER"}) {
+    const struct { const char* name; const char* message; } cases[] = {
+        {"TEXT", "Not a JPEG file: starts with 0x74 0x68"}, {"NO_SUCH_IMAGE", ""}, {"EMPTY", ""},
+        {"TEXT", "Not a JPEG file: starts with 0x74 0x68"}, {"HEADER", "Premature end"},
+        {"UNKNOWN_MARKER", "Unsupported marker"}, {"BAD_TRAILER", "Bogus marker length"}};
+    for (const auto& c : cases) {  // the first run warms up what the C library allocates once
         TextureImage image{};
-        testing::internal::CaptureStderr();  // libjpeg's own warnings
-        EXPECT_FALSE(loadJpegResource(image, name)) << name;
-        testing::internal::GetCapturedStderr();
-        EXPECT_TRUE(image.pixels == nullptr && image.texture == 0u) << name;
+        testing::internal::CaptureStderr();
+        const size_t heapBefore = mallinfo2().uordblks;
+        const bool loaded = loadJpegResource(image, c.name);
+        const size_t heapAfter = mallinfo2().uordblks;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_FALSE(loaded) << c.name;
+        EXPECT_TRUE(image.pixels == nullptr && image.texture == 0u) << c.name;
+        EXPECT_TRUE(&c == cases || heapAfter == heapBefore) << c.name << ": " << heapAfter - heapBefore << " bytes";
+        EXPECT_NE(said.find(c.message), std::string::npos) << c.name << ": " << said;
+        EXPECT_TRUE(*c.message || said.empty()) << c.name << ": " << said;
     }
 }
 
