@@ -24,6 +24,9 @@ TEST(HsvToRgb, EverySectorAndTheGreys) {
         EXPECT_NEAR(rgb.green, c.g, 1e-6) << c.h;
         EXPECT_NEAR(rgb.blue, c.b, 1e-6) << c.h;
     }
+    // The sector fraction stays in double precision: q = 0.9 x (1 - 0.7 x f) rounds once, to the float nearest
+    // 0.648 (Python's doubles, rounded once, agree); a float fraction gives 0.64799988.
+    EXPECT_EQ(hsvToRgb(0.9f, 0.7f, 0.9f).blue, 0.648f);
 }
 
 using DiscRenewal = SceneTest;

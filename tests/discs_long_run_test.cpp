@@ -47,21 +47,3 @@ TEST_F(DiscLongRun, DiscsStayInsideTheCircleFiniteAndInRange) {
     }
     EXPECT_GT(widest, 2.0f);  // the discs did reach the rim
 }
-
-TEST_F(DiscLongRun, SameSeedGivesTheSameFieldTwice) {
-    auto run = [&] {
-        scene.reset();
-        platform::manual::setCounter(0);
-        scene = std::make_unique<Kaleidoscope>(width, height);
-        scene->glowOff = true;
-        for (int n = 0; n < 600; ++n) frame(n);
-        const DiscField& f = *scene->discField;
-        const float scalars[] = {scene->wedgeCount, f.spinRate, f.palette.hueCentre, float(f.sharedCell)};
-        std::vector<unsigned char> state(sizeof scalars + sizeof(Disc) * discCount);
-        std::memcpy(state.data(), scalars, sizeof scalars);
-        std::memcpy(state.data() + sizeof scalars, f.discs.get(), sizeof(Disc) * discCount);
-        return state;
-    };
-    const std::vector<unsigned char> first = run();
-    EXPECT_EQ(first, run());
-}

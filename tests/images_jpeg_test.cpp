@@ -175,21 +175,22 @@ TEST_F(JpegResource, MissingForeignCutOrDamagedDataFails) {
     registerResource("UNKNOWN_MARKER", unknown);
     registerResource("BAD_TRAILER", trailing);
     const struct { const char* name; const char* message; } cases[] = {
-        {"TEXT", "Not a JPEG file: starts with 0x74 0x68"}, {"NO_SUCH_IMAGE", ""}, {"EMPTY", ""},
-        {"TEXT", "Not a JPEG file: starts with 0x74 0x68"}, {"HEADER", "Premature end"},
-        {"UNKNOWN_MARKER", "Unsupported marker"}, {"BAD_TRAILER", "Bogus marker length"}};
-    for (const auto& c : cases) {  // the first run warms up what the C library allocates once
-        TextureImage image{};
-        testing::internal::CaptureStderr();
-        const size_t heapBefore = mallinfo2().uordblks;
-        const bool loaded = loadJpegResource(image, c.name);
-        const size_t heapAfter = mallinfo2().uordblks;
-        const std::string said = testing::internal::GetCapturedStderr();
-        EXPECT_FALSE(loaded) << c.name;
-        EXPECT_TRUE(image.pixels == nullptr && image.texture == 0u) << c.name;
-        EXPECT_TRUE(&c == cases || heapAfter == heapBefore) << c.name << ": " << heapAfter - heapBefore << " bytes";
-        EXPECT_NE(said.find(c.message), std::string::npos) << c.name << ": " << said;
-        EXPECT_TRUE(*c.message || said.empty()) << c.name << ": " << said;
+        {"NO_SUCH_IMAGE", ""}, {"EMPTY", ""}, {"TEXT", "Not a JPEG file: starts with 0x74 0x68"},
+        {"HEADER", "Premature end"}, {"UNKNOWN_MARKER", "Unsupported marker"}, {"BAD_TRAILER", "Bogus marker length"}};
+    for (int pass = 0; pass < 2; ++pass) {  // the first pass warms up what libraries allocate once
+        for (const auto& c : cases) {
+            TextureImage image{};
+            testing::internal::CaptureStderr();
+            const size_t heapBefore = mallinfo2().uordblks;
+            const bool loaded = loadJpegResource(image, c.name);
+            const size_t heapAfter = mallinfo2().uordblks;
+            const std::string said = testing::internal::GetCapturedStderr();
+            EXPECT_FALSE(loaded) << c.name;
+            EXPECT_TRUE(image.pixels == nullptr && image.texture == 0u) << c.name;
+            EXPECT_TRUE(pass == 0 || heapAfter == heapBefore) << c.name << ": " << heapAfter - heapBefore << " bytes";
+            EXPECT_NE(said.find(c.message), std::string::npos) << c.name << ": " << said;
+            EXPECT_TRUE(*c.message || said.empty()) << c.name << ": " << said;
+        }
     }
 }
 

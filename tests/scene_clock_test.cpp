@@ -16,7 +16,7 @@ TEST_F(SceneClock, OneSecondWindowSetsTheRateAndTheDelay) {
 
     // {previous rate, delay before, delay after}: the step halves toward zero, rates truncate, 1..1000 clamp.
     const struct { float rate; int32_t before, after; } steps[] = {
-        {25.9f, 74, 74}, {23.0f, 74, 73}, {26.0f, 74, 75}, {12.0f, 74, 53},
+        {25.9f, 74, 74}, {23.0f, 74, 73}, {26.0f, 74, 75}, {12.0f, 74, 53}, {13.0f, 74, 57},
         {0.5f, 74, 74}, {5000.0f, 74, 94}, {5000.0f, 990, 1000}, {1.0f, 5, 1}};
     for (const auto& s : steps) {
         scene->measuredFps = s.rate;
