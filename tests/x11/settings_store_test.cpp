@@ -1,4 +1,5 @@
-// The X11 host's settings files: defaults for missing or damaged ones, what storing writes and how, where.
+// The X11 host's settings files: values read as the registry holds them, defaults for missing or damaged
+// files, which are left alone, and storing that replaces the file whole.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -8,22 +9,20 @@
 #include <string>
 
 #include "host/saver_context.h"
-#include "host/x11/settings_file.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 const std::string saverKey = "[Software\\Ostrel\\Lanthorn Saver]\n";
-const std::string stored = "; Quillon screen saver settings\n" + saverKey + "\"UseMirrors\"=dword:";
+const std::string systemKey = "[Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers]\n";
+const std::string storedOff = "; Quillon screen saver settings\n" + saverKey + "\"UseMirrors\"=dword:00000000\n";
 
 std::string readText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), {}};
 }
 
-std::set<fs::path> entriesOf(const std::string& dir) {
-    return std::set<fs::path>(fs::directory_iterator(dir), fs::directory_iterator());
-}
+std::set<fs::path> entriesOf(const std::string& dir) { return {fs::directory_iterator(dir), {}}; }
 
 SaverContext loaded() {
     SaverContext context;
@@ -38,36 +37,49 @@ void store(uint32_t useMirrors) {
     context.storeSaverSettings();
 }
 
-// Each test gets its own XDG_CONFIG_HOME in a fresh temporary directory; every store goes there.
+// Each test has its own XDG_CONFIG_HOME in a fresh temporary directory.
 class SettingsStore : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(made);
-        setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1);
-    }
+    void SetUp() override { setenv("XDG_CONFIG_HOME", (root + "/config").c_str(), 1); }
     void TearDown() override { fs::remove_all(root); }
 
-    std::string root = "/tmp/quillon-settings-XXXXXX";
-    const bool made = mkdtemp(&root[0]) != nullptr;  // fills in the name before the paths below use it
-    const std::string dir = root + "/config/quillon";
-    const std::string saverFile = dir + "/settings";
-    const std::string systemFile = dir + "/system-settings";
+    std::string root = mkdtemp(&std::string("/tmp/quillon-settings-XXXXXX")[0]);
+    const std::string dir = root + "/config/quillon", saverFile = dir + "/settings",
+                      systemFile = dir + "/system-settings";
 };
 
-TEST_F(SettingsStore, MissingDamagedOrUnreadableFilesGiveDefaultsAndAreLeftAlone) {
-    EXPECT_EQ(loaded().useMirrors, 1u);
-    fs::create_directories(dir);
-    const std::string cases[] = {
-        saverKey + "\"UseMirrors\"=dword:00000000\n" + '\0' + "junk",            // binary data
-        saverKey + "\"UseMirrors\"=dword:0000000g\n",                            // not hex
-        saverKey + "\"UseMirrors\"=hex:00,00,00,00,00\n",                        // longer than 32 bits
-        "[Software\\Ostrel\\Other]\n\"UseMirrors\"=dword:00000000\n",            // another key
-        saverKey + "\"UseMirrors\"=dword:00000000\n" + std::string(70000, ';'),  // too long to be ours
+TEST_F(SettingsStore, ValuesAreReadAsTheRegistryHoldsThemAndDamagedFilesGiveTheDefaultsAndStayAsTheyAre) {
+    struct Case {
+        std::string saver, system;
+        uint32_t useMirrors, passwordDelay;
+        int32_t mouseThreshold;
+    } const cases[] = {
+        {"", "", 1, 15, 50},  // no files: the defaults, and reading creates none
+        // Bytes little-endian and zero-widened, names and keys in any case, the last occurrence wins.
+        {saverKey + "\"usemirrors\"=hex:00,01,00,00\n", "[software\\microsoft\\windows\\currentversion\\SCREEN savers]\n"
+         "\"Password Delay\"=hex:02,01\n\"Mouse Threshold\"=dword:00000001\n\"MOUSE threshold\"=dword:ffffffff\n",
+         0x100, 0x102, -1},
+        // More than four bytes, not hex, another key, binary data, too long to be ours.
+        {saverKey + "\"UseMirrors\"=hex:00,00,00,00,00\n", systemKey + "\"Password Delay\"=dword:0000000g\n", 1, 15, 50},
+        {"[Software\\Ostrel\\Other]\n\"UseMirrors\"=dword:00000000\n",
+         systemKey + "\"Mouse Threshold\"=dword:00000001\n" + '\0', 1, 15, 50},
+        {saverKey + "\"UseMirrors\"=dword:00000000\n" + std::string(70000, ';'), "", 1, 15, 50},
     };
-    for (const std::string& text : cases) {
-        std::ofstream(saverFile, std::ios::binary) << text;
-        EXPECT_EQ(loaded().useMirrors, 1u) << text.substr(0, 80);
-        EXPECT_EQ(readText(saverFile), text);
+    for (const Case& c : cases) {
+        if (!c.saver.empty()) {
+            fs::create_directories(dir);
+            std::ofstream(saverFile, std::ios::binary) << c.saver;
+            std::ofstream(systemFile, std::ios::binary) << c.system;
+        }
+        const SaverContext context = loaded();
+        EXPECT_EQ(context.useMirrors, c.useMirrors) << c.saver.substr(0, 80);
+        EXPECT_EQ(context.passwordDelay, c.passwordDelay) << c.system.substr(0, 80);
+        EXPECT_EQ(context.mouseThreshold, c.mouseThreshold) << c.system.substr(0, 80);
+        EXPECT_EQ(fs::exists(dir), !c.saver.empty());
+        if (!c.saver.empty()) {
+            EXPECT_EQ(readText(saverFile), c.saver);
+            EXPECT_EQ(readText(systemFile), c.system);
+        }
     }
     fs::remove(saverFile);
     fs::create_directory(saverFile);  // unreadable as a file
@@ -82,14 +94,13 @@ TEST_F(SettingsStore, StoringReplacesTheFileAtomicallyWithOnlyUseMirrorsAsA32Bit
     EXPECT_EQ(fs::status(dir).permissions(), fs::perms::owner_all);
 
     // The system's file is never written, a stray value is not kept, and the old file is left whole.
-    const std::string system = "; left as written\n[Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers]\n"
-                               "\"Password Delay\"=dword:0000001e\n\"Mouse Threshold\"=dword:00000005\n";
+    const std::string system = systemKey + "\"Password Delay\"=dword:0000001e\n";
     std::ofstream(systemFile) << system;
     std::ofstream(saverFile) << saverKey << "\"Stray\"=dword:00000009\n";
     fs::create_hard_link(saverFile, root + "/old");
     store(0);
     EXPECT_EQ(readText(systemFile), system);
-    EXPECT_EQ(readText(saverFile), stored + "00000000\n");
+    EXPECT_EQ(readText(saverFile), storedOff);
     EXPECT_EQ(readText(root + "/old"), saverKey + "\"Stray\"=dword:00000009\n") << "rewritten in place";
     EXPECT_EQ(entriesOf(dir), (std::set<fs::path>{saverFile, systemFile}));
 
@@ -99,17 +110,14 @@ TEST_F(SettingsStore, StoringReplacesTheFileAtomicallyWithOnlyUseMirrorsAsA32Bit
     store(1);
     EXPECT_EQ(entriesOf(dir), (std::set<fs::path>{saverFile, systemFile}));
     EXPECT_EQ(entriesOf(saverFile), std::set<fs::path>{saverFile + "/keep"});
-}
 
-TEST_F(SettingsStore, WithoutAnAbsoluteXdgConfigHomeTheFileIsUnderHomeConfig) {
-    const std::string savedHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    // Without an absolute XDG_CONFIG_HOME the file is under $HOME/.config.
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("HOME", root.c_str(), 1);
     setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
     store(0);
-    unsetenv("XDG_CONFIG_HOME");
-    EXPECT_EQ(loaded().useMirrors, 0u);
-    EXPECT_EQ(entriesOf(root + "/.config/quillon"), std::set<fs::path>{root + "/.config/quillon/settings"});
-    setenv("HOME", savedHome.c_str(), 1);
+    setenv("HOME", home.c_str(), 1);
+    EXPECT_EQ(readText(root + "/.config/quillon/settings"), storedOff);
 }
 
 }  // namespace

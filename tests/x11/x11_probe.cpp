@@ -1,7 +1,8 @@
-// Small X client for the end-to-end tests: makes a host window, asks a window to close, and reads a
-// window's pixels back as numbers a shell script can compare.
+// Small X client for the end-to-end tests (e2e.sh): makes a host window, asks a window to close, and reads
+// the cursor's image and a window's pixels back as numbers a shell script can compare.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -29,7 +30,27 @@ void askToClose(Display* display, Window window) {
     XSendEvent(display, window, False, NoEventMask, &event);
 }
 
-// Prints the area's size, per-mille of non-black and of near-white pixels, and a hash of its pixels.
+// How many pixels of the cursor's current image are not fully transparent.
+void describeCursor(Display* display) {
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
+    int opaque = 0;
+    for (int i = 0; image && i < image->width * image->height; ++i) opaque += (image->pixels[i] >> 24) != 0;
+    std::printf("opaque=%d\n", opaque);
+    XFree(image);
+}
+
+int channel(unsigned long pixel, int shift) { return int(pixel >> shift) & 255; }
+bool lit(unsigned long pixel) { return channel(pixel, 16) > 24 || channel(pixel, 8) > 24 || channel(pixel, 0) > 24; }
+bool unlike(unsigned long a, unsigned long b) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(channel(a, shift) - channel(b, shift)) > 24) return true;
+    return false;
+}
+
+// Prints the per-mille of non-black pixels in the area and a hash of them; then the mirror test: of the
+// pixel pairs mirrored across the ray straight down from the centre, within 3.5 degrees of it (inside the
+// narrowest wedge, 360/94 degrees, and its mirror image), the ones not both black and the per-mille of
+// those whose colours differ.
 int describePicture(Display* display, Window window, int x, int y, int width, int height) {
     XWindowAttributes attributes;
     if (!XGetWindowAttributes(display, window, &attributes)) return 1;
@@ -37,38 +58,43 @@ int describePicture(Display* display, Window window, int x, int y, int width, in
     if (height <= 0) height = attributes.height - y;
     XImage* image = XGetImage(display, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     if (!image) return 1;
-    unsigned long long hash = 1469598103934665603ull, nonBlack = 0, white = 0;
+    unsigned long long hash = 1469598103934665603ull, nonBlack = 0, pairs = 0, differing = 0;
     for (int row = 0; row < height; ++row)
         for (int column = 0; column < width; ++column) {
-            const unsigned long pixel = XGetPixel(image, column, row);
-            const unsigned r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
-            hash = (hash ^ (pixel & 0xFFFFFF)) * 1099511628211ull;
-            nonBlack += r > 24 || g > 24 || b > 24;
-            white += r > 240 && g > 240 && b > 240;
+            const unsigned long pixel = XGetPixel(image, column, row) & 0xFFFFFF;
+            hash = (hash ^ pixel) * 1099511628211ull;
+            nonBlack += lit(pixel);
+        }
+    for (int down = 0; height / 2 + down < height; ++down)
+        for (int side = 0; side + 0.5 < (down + 0.5) * 0.0612 && side < width / 2; ++side) {
+            const unsigned long left = XGetPixel(image, width / 2 - 1 - side, height / 2 + down);
+            const unsigned long right = XGetPixel(image, width / 2 + side, height / 2 + down);
+            pairs += lit(left) || lit(right);
+            differing += unlike(left, right);
         }
     XDestroyImage(image);
-    const unsigned long long area = static_cast<unsigned long long>(width) * unsigned(height);
-    std::printf("size=%dx%d nonblack=%llu white=%llu hash=%016llx\n", width, height, nonBlack * 1000 / area,
-                white * 1000 / area, hash);
+    std::printf("nonblack=%llu hash=%016llx pairs=%llu asym=%llu\n", nonBlack * 1000 / (unsigned(width) * height),
+                hash, pairs, differing * 1000 / (pairs ? pairs : 1));
     return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Display* display = argc >= 3 ? XOpenDisplay(nullptr) : nullptr;
+    Display* display = argc >= 2 ? XOpenDisplay(nullptr) : nullptr;
     if (!display) {
-        std::fputs("usage, with a display: x11_probe window W H | close ID | picture ID|root [X Y W H]\n", stderr);
+        std::fputs("usage, with a display: x11_probe window W H | close ID | cursor | picture ID|root [X Y W H]\n",
+                   stderr);
         return 2;
     }
-    const std::string command = argv[1];
-    const Window target = std::string(argv[2]) == "root" ? DefaultRootWindow(display)
-                                                             : Window(std::strtoul(argv[2], nullptr, 0));
+    const std::string command = argv[1], name = argc > 2 ? argv[2] : "";
+    const Window target = name == "root" ? DefaultRootWindow(display) : Window(std::strtoul(name.c_str(), nullptr, 0));
     auto number = [&](int i) { return i < argc ? std::atoi(argv[i]) : 0; };  // 0: to the window's edge
     int result = 0;
     if (command == "window" && argc == 4) makeWindow(display, unsigned(number(2)), unsigned(number(3)));
-    else if (command == "close") askToClose(display, target);
-    else if (command == "picture")
+    else if (command == "close" && target) askToClose(display, target);
+    else if (command == "cursor") describeCursor(display);
+    else if (command == "picture" && target)
         result = describePicture(display, target, number(3), number(4), number(5), number(6));
     else result = 2;
     XCloseDisplay(display);
