@@ -10,77 +10,71 @@ unset XSCREENSAVER_WINDOW
 xvfb_pid="" quillon_pid="" probe_pid=""
 trap 'kill $quillon_pid $probe_pid $xvfb_pid 2>/dev/null; wait; rm -rf "$work"' EXIT
 fail() { echo "FAIL ($scenario): $*" >&2; sed 's/^/  quillon: /' "$work/log" >&2 2>/dev/null; exit 1; }
-step() { echo "-- $*"; }
 
 # until_ok WHAT COMMAND...: polls COMMAND until it succeeds; 60 s is far beyond what a loaded machine needs.
 until_ok() {
-  local what=$1 end=$((SECONDS + 60))
-  shift
+  local what=$1 end=$((SECONDS + 60)); shift
   until "$@" >/dev/null 2>&1; do [ $SECONDS -lt $end ] || fail "timed out waiting for $what"; sleep 0.05; done
 }
 
-run() { "${QUILLON:?}" "$@" >"$work/log" 2>&1 & quillon_pid=$!; step "quillon $*"; }
+run() { "${QUILLON:?}" "$@" >"$work/log" 2>&1 & quillon_pid=$!; echo "-- quillon $*"; }
 alive() { kill -0 "$quillon_pid" 2>/dev/null; }
-# ends: quillon ends by itself (or has ended) with exit code 0.
+# ends: quillon ends by itself (or has ended) with exit code 0. do_then_end ACTION: it ends after ACTION.
 ends() {
-  [ -z "$quillon_pid" ] || until_ok "quillon to end" eval '! alive'
-  [ -z "$quillon_pid" ] || wait "$quillon_pid" || fail "exit code $?"
+  [ -z "$quillon_pid" ] || { until_ok "quillon to end" eval '! alive'; wait "$quillon_pid" || fail "exit code $?"; }
   quillon_pid=""
 }
+do_then_end() { echo "-- $1"; eval "$1"; ends; }
 stop() { kill -"$1" "$quillon_pid"; ends; }
-# do_then_end ACTION: quillon ends after the shell command ACTION.
-do_then_end() { step "$1"; eval "$1"; ends; }
 
 viewable() { xwininfo -id "$1" | grep -q IsViewable; }
 saver_window() { window=$(xdotool search --name '^SaverWindow$' | head -n1) && [ -n "$window" ] && viewable "$window"; }
 # value NAME PROBE-ARGS...: one NAME=value field of what the probe prints.
 value() { local name=$1; shift; "${PROBE:?}" "$@" | tr ' ' '\n' | sed -n "s/^$name=//p"; }
 drawn() { [ "$(value nonblack picture "$@")" -ge 50 ]; }
-changed() { local before=$1; shift; [ "$(value hash picture "$@")" != "$before" ]; }
-new_picture() { until_ok "a new picture in $1" changed "$(value hash picture "$@")" "$@"; }
-# runs_on TARGET: two new pictures, so a whole turn of the loop came after the last input; still alive.
-runs_on() { new_picture "$@"; new_picture "$@"; alive || fail "quillon ended"; }
+changed_or_ended() { local before=$1; shift; ! alive || [ "$(value hash picture "$@")" != "$before" ]; }
+# new_picture TARGET: quillon draws a picture different from the one there now.
+new_picture() {
+  until_ok "a new picture in $1" changed_or_ended "$(value hash picture "$@")" "$@" && alive || fail "quillon ended"
+}
+# runs_on TARGET: two new pictures, so a whole turn of the loop came after the last input.
+runs_on() { new_picture "$@"; new_picture "$@"; }
 
 # asymmetry TARGET: per-mille of unlike pixel pairs across the ray straight down from the centre, over new
 # frames until 600 pairs were seen: mirrored pictures give 0, unmirrored ones 250 and more.
 asymmetry() {
   local pairs=0 unlike=0 frames=0 p u
-  while [ $pairs -lt 600 ]; do
-    [ $((frames += 1)) -le 30 ] || fail "too little drawn below the centre of $1"
-    new_picture "$1"
-    IFS=, read -r p u <<<"$(value mirror picture "$1")"
-    pairs=$((pairs + p)) unlike=$((unlike + u))
+  while [ $pairs -lt 600 ] && [ $((frames += 1)) -le 30 ]; do
+    new_picture "$1" && IFS=, read -r p u <<<"$(value mirror picture "$1")" && ((pairs += p, unlike += u))
   done
+  [ $pairs -ge 600 ] || fail "too little drawn below the centre of $1"
   echo $((unlike * 1000 / pairs))
 }
 mirrored() { local a; a=$(asymmetry "$1") && [ "$a" -le 20 ] || fail "not mirrored in $1: asymmetry $a"; }
 unmirrored() { local a; a=$(asymmetry "$1") && [ "$a" -ge 100 ] || fail "mirrored in $1: asymmetry $a"; }
 
-# A viewable window of the test's own, gone when the probe is killed.
+# A viewable window of the test's own, at 0,0 and gone when the probe is killed.
+probe_viewable() { probe_window=$(cat "$work/probe.id") && [ -n "$probe_window" ] && viewable "$probe_window"; }
 start_probe_window() {
   "$PROBE" window "$1" "$2" >"$work/probe.id" & probe_pid=$!
-  until_ok "the probe window" test -s "$work/probe.id"
-  probe_window=$(cat "$work/probe.id")
-  until_ok "the probe window viewable" viewable "$probe_window"
+  until_ok "the probe window" probe_viewable
 }
 
+saver_drawn() { saver_window && drawn root; }
 start_saver() {
-  xdotool mousemove 320 240
-  run "$@" /s
-  until_ok "the saver window" saver_window
-  until_ok "a picture on the screen" drawn root
+  xdotool mousemove 320 240 && run "$@" /s
+  until_ok "the saver window and a picture on it" saver_drawn
 }
 
 scenario_fullscreen() {
   start_probe_window 100 100
   start_saver
-  local want closer settings=$XDG_CONFIG_HOME/quillon
-  for want in 'X:  0' 'Y:  0' 'Width: 640' 'Height: 480' 'Override Redirect State: yes'; do
-    xwininfo -id "$window" | grep -q "$want" || fail "the saver window lacks '$want'"
-  done
+  local closer settings=$XDG_CONFIG_HOME/quillon
+  [ "$(xwininfo -id "$window" | grep -cE 'geometry 640x480\+0\+0$|Redirect State: yes$')" = 2 ] ||
+    fail "the saver window is not an unmanaged window over the whole screen"
   [ "$(value opaque cursor)" = 0 ] || fail "the cursor shows"
   mirrored root
-  step "consumed keys, moves of 50 on both axes and another client's close request keep it running"
+  # Consumed keys, moves of 50 on both axes and another client's close request keep it running
   xdotool key m s 1 5 0 9 Left Right Up Down space m s mousemove 370 190 mousemove 270 290
   "$PROBE" close "$window"
   runs_on root
@@ -89,7 +83,7 @@ scenario_fullscreen() {
     [ -n "$quillon_pid" ] || start_saver
     do_then_end "$closer"
   done
-  step "stored: mirrors off; system: a threshold of 10, no grace period (no password service: it closes)"
+  # Stored: mirrors off; system settings: a threshold of 10, no grace period (no password service: it closes)
   mkdir -p "$settings"
   printf '[Software\\Ostrel\\Lanthorn Saver]\n"UseMirrors"=dword:00000000\n' >"$settings/settings"
   printf '[Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers]\n"Mouse Threshold"=dword:0000000a
@@ -104,13 +98,12 @@ scenario_fullscreen() {
 }
 
 # start_in 'WINDOW [AREA]' ARGS...: quillon draws a new picture there, input does not end it, and it has
-# no window of its own.
+# no window of its own. untouched: the root right of the probe's window is still white.
 start_in() {
   local target=$1 before
-  shift
   before=$(value hash picture $target)
-  run "$@"
-  until_ok "a picture from quillon in $target" changed "$before" $target
+  run "${@:2}"
+  until_ok "a picture from quillon in $target" changed_or_ended "$before" $target
   xdotool mousemove 100 100 click 1 key x
   runs_on $target
   ! saver_window || fail "quillon made a window of its own"
@@ -123,15 +116,15 @@ scenario_foreign() {
   start_in "$id" /p $((id))
   untouched
   stop TERM
-  step "--root draws in XSCREENSAVER_WINDOW; --no-mirrors leaves the mirrored copies out"
+  # --root draws in XSCREENSAVER_WINDOW; --no-mirrors leaves the mirrored copies out
   XSCREENSAVER_WINDOW=$id start_in "$id" --root --no-mirrors
   unmirrored "$id"
   untouched
   stop INT
-  step "without XSCREENSAVER_WINDOW, on the root window"
+  # Without XSCREENSAVER_WINDOW, on the root window
   start_in "root 330 0 310 480" -root
   stop TERM
-  step "it follows the window's size and ends with the window"
+  # It follows the window's size and ends with the window
   start_in "$id" -window-id $((id))
   xdotool windowsize "$id" 480 360
   until_ok "a picture in the grown part" drawn "$id" 330 0 150 360
@@ -146,15 +139,14 @@ scenario_try_out_window() {
     run --window
     until_ok "the try-out window" saver_window
     xwininfo -id "$window" | grep -q 'Override Redirect State: no' || fail "the try-out window is not managed"
-    until_ok "a picture in the try-out window" drawn "$window"
     xdotool mousemove 10 10 key m x g Return click 1
     runs_on "$window"
     do_then_end "$closer"
   done
 }
 
-# dialog ARGS ACTION: opens the dialog with ARGS, waits until it is viewable, focused and drawn, then runs
-# ACTION, after which it must end. click X Y clicks into it.
+# dialog ARGS ACTION: opens the dialog with ARGS, waits until it is viewable, focused and drawn, runs
+# ACTION and waits for the end. click X Y clicks into it.
 dialog_ready() {
   dialog=$(xdotool search --name '^Config dialog$' | head -n1) && [ -n "$dialog" ] && viewable "$dialog" &&
     [ "$(xdotool getwindowfocus)" = "$dialog" ] && drawn "$dialog"
@@ -165,7 +157,7 @@ stored() { grep -qx "\"UseMirrors\"=dword:$1" "$XDG_CONFIG_HOME/quillon/settings
 
 scenario_config() {
   local switch cancel
-  step "/a and unknown switches end at once without looking for a display"
+  # /a and unknown switches end at once without looking for a display
   for switch in "/a 1234" /x -; do
     [ -z "$(unset DISPLAY; "$QUILLON" "$switch" 2>&1)" ] || fail "$switch did not end quietly"
   done
@@ -174,7 +166,7 @@ scenario_config() {
     dialog /c "$cancel"
   done
   [ ! -e "$XDG_CONFIG_HOME" ] || fail "reading the settings or a cancelled dialog wrote $(find "$XDG_CONFIG_HOME")"
-  step "OK stores the box: on as shown with nothing stored, off by mouse, on by keyboard"
+  # OK stores the box: on as shown with nothing stored, off by mouse, on by keyboard
   dialog '' 'xdotool key Return' && stored 00000001
   dialog /c 'click 20 30; click 290 16' && stored 00000000
   dialog -c 'xdotool key Tab Tab space Return' && stored 00000001

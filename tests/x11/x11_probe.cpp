@@ -86,11 +86,8 @@ int main(int argc, char** argv) {
     if (command == "window") makeWindow(display, unsigned(number(2)), unsigned(number(3)));
     else if (command == "close") askToClose(display, target);
     else if (command == "cursor") describeCursor(display);
-    else if (command != "picture" || !describePicture(display, target, number(3), number(4), number(5), number(6))) {
-        std::fputs("usage, with a display: x11_probe window W H | close ID | cursor | picture ID|root [X Y W H]\n",
-                   stderr);
-        return 2;
-    }
+    else if (command != "picture" || !describePicture(display, target, number(3), number(4), number(5), number(6)))
+        return 2;  // usage, with a display: x11_probe window W H | close ID | cursor | picture ID|root [X Y W H]
     XCloseDisplay(display);
     return 0;
 }
