@@ -6,7 +6,6 @@ set -uo pipefail
 scenario=${1:?scenario}
 work=$(mktemp -d /tmp/quillon-e2e.XXXXXX)
 export XDG_CONFIG_HOME=$work/config
-unset XSCREENSAVER_WINDOW
 xvfb_pid="" quillon_pid="" probe_pid=""
 trap 'kill $quillon_pid $probe_pid $xvfb_pid 2>/dev/null; wait; rm -rf "$work"' EXIT
 fail() { echo "FAIL ($scenario): $*" >&2; sed 's/^/  quillon: /' "$work/log" >&2 2>/dev/null; exit 1; }
