@@ -5,7 +5,9 @@
 set -uo pipefail
 scenario=${1:?scenario}
 work=$(mktemp -d /tmp/quillon-e2e.XXXXXX)
-export XDG_CONFIG_HOME=$work/config
+# Settings go to $HOME/.config/quillon: a relative XDG_CONFIG_HOME does not count.
+export HOME=$work XDG_CONFIG_HOME=relative
+config=$HOME/.config
 xvfb_pid="" quillon_pid="" probe_pid=""
 trap 'kill $quillon_pid $probe_pid $xvfb_pid 2>/dev/null; wait; rm -rf "$work"' EXIT
 fail() { echo "FAIL ($scenario): $*" >&2; sed 's/^/  quillon: /' "$work/log" >&2 2>/dev/null; exit 1; }
@@ -68,7 +70,7 @@ start_saver() {
 scenario_fullscreen() {
   start_probe_window 100 100
   start_saver
-  local closer settings=$XDG_CONFIG_HOME/quillon
+  local closer settings=$config/quillon
   [ "$(xwininfo -id "$window" | grep -cE 'geometry 640x480\+0\+0$|Redirect State: yes$')" = 2 ] ||
     fail "the saver window is not an unmanaged window over the whole screen"
   [ "$(value opaque cursor)" = 0 ] || fail "the cursor shows"
@@ -129,7 +131,7 @@ scenario_foreign() {
   until_ok "a picture in the grown part" drawn "$id" 330 0 150 360
   mirrored "$id"
   do_then_end 'kill $probe_pid'
-  [ ! -e "$XDG_CONFIG_HOME" ] || fail "settings were written"
+  [ ! -e "$config" ] || fail "settings were written"
 }
 
 scenario_try_out_window() {
@@ -152,7 +154,7 @@ dialog_ready() {
 }
 dialog() { run $1; until_ok "the config dialog" dialog_ready; do_then_end "$2"; }
 click() { xdotool mousemove --window "$dialog" "$1" "$2" click 1; }
-stored() { grep -qx "\"UseMirrors\"=dword:$1" "$XDG_CONFIG_HOME/quillon/settings" || fail "UseMirrors is not $1"; }
+stored() { grep -qx "\"UseMirrors\"=dword:$1" "$config/quillon/settings" || fail "UseMirrors is not $1"; }
 
 scenario_config() {
   local switch cancel
@@ -164,7 +166,7 @@ scenario_config() {
     'click 20 30; "$PROBE" close "$dialog"' 'xdotool key Tab Return'; do
     dialog /c "$cancel"
   done
-  [ ! -e "$XDG_CONFIG_HOME" ] || fail "reading the settings or a cancelled dialog wrote $(find "$XDG_CONFIG_HOME")"
+  [ ! -e "$config" ] || fail "reading the settings or a cancelled dialog wrote $(find "$config")"
   # OK stores the box: on as shown with nothing stored, off by mouse, on by keyboard
   dialog '' 'xdotool key Return' && stored 00000001
   dialog /c 'click 20 30; click 290 16' && stored 00000000
