@@ -7,7 +7,6 @@ scenario=${1:?scenario}
 work=$(mktemp -d /tmp/quillon-e2e.XXXXXX)
 # Settings go to $HOME/.config/quillon: a relative XDG_CONFIG_HOME does not count.
 export HOME=$work XDG_CONFIG_HOME=relative
-config=$HOME/.config
 xvfb_pid="" quillon_pid="" probe_pid=""
 trap 'kill $quillon_pid $probe_pid $xvfb_pid 2>/dev/null; wait; rm -rf "$work"' EXIT
 fail() { echo "FAIL ($scenario): $*" >&2; sed 's/^/  quillon: /' "$work/log" >&2 2>/dev/null; exit 1; }
@@ -55,7 +54,7 @@ mirrored() { local a; a=$(asymmetry "$1") && [ "$a" -le 20 ] || fail "not mirror
 unmirrored() { local a; a=$(asymmetry "$1") && [ "$a" -ge 100 ] || fail "mirrored in $1: asymmetry $a"; }
 
 # A viewable window of the test's own, at 0,0 and gone when the probe is killed.
-probe_viewable() { probe_window=$(cat "$work/probe.id") && [ -n "$probe_window" ] && viewable "$probe_window"; }
+probe_viewable() { probe=$(cat "$work/probe.id") && [ -n "$probe" ] && viewable "$probe"; }
 start_probe_window() {
   "$PROBE" window "$1" "$2" >"$work/probe.id" & probe_pid=$!
   until_ok "the probe window" probe_viewable
@@ -70,7 +69,7 @@ start_saver() {
 scenario_fullscreen() {
   start_probe_window 100 100
   start_saver
-  local closer settings=$config/quillon
+  local closer settings=$HOME/.config/quillon
   [ "$(xwininfo -id "$window" | grep -cE 'geometry 640x480\+0\+0$|Redirect State: yes$')" = 2 ] ||
     fail "the saver window is not an unmanaged window over the whole screen"
   [ "$(value opaque cursor)" = 0 ] || fail "the cursor shows"
@@ -80,7 +79,7 @@ scenario_fullscreen() {
   "$PROBE" close "$window"
   runs_on root
   for closer in 'xdotool key Escape' 'xdotool key g' 'xdotool key Shift_L' 'xdotool click 1' \
-    'xdotool mousemove 320 291' 'xdotool windowfocus --sync $probe_window' 'stop TERM'; do
+    'xdotool mousemove 320 291' 'xdotool windowfocus --sync $probe' 'stop TERM'; do
     [ -n "$quillon_pid" ] || start_saver
     do_then_end "$closer"
   done
@@ -98,40 +97,37 @@ scenario_fullscreen() {
   do_then_end 'kill $xvfb_pid'
 }
 
-# start_in 'WINDOW [AREA]' ARGS...: quillon draws a new picture there, input does not end it, and it has
-# no window of its own. untouched: the root right of the probe's window is still white.
+# start_in WINDOW ARGS...: quillon draws a new picture in WINDOW (or on the root), input does not end it, it
+# has no window of its own, and the root right of the probe's window is still white.
 start_in() {
   local target=$1 before
-  before=$(value hash picture $target)
+  before=$(value hash picture "$target")
   run "${@:2}"
-  until_ok "a picture from quillon in $target" changed_or_ended "$before" $target
+  until_ok "a picture from quillon in $target" changed_or_ended "$before" "$target"
   xdotool mousemove 100 100 click 1 key x
-  runs_on $target
+  runs_on "$target"
   ! saver_window || fail "quillon made a window of its own"
+  [ "$target" = root ] || [ "$(value nonblack picture root 330 0 310 480)" = 1000 ] || fail "quillon drew outside"
 }
-untouched() { [ "$(value nonblack picture root 330 0 310 480)" = 1000 ] || fail "quillon drew outside its window"; }
 
 scenario_foreign() {
   start_probe_window 320 240
-  local id=$probe_window
-  start_in "$id" /p $((id))
-  untouched
+  start_in "$probe" /p $((probe))
   stop TERM
   # --root draws in XSCREENSAVER_WINDOW; --no-mirrors leaves the mirrored copies out
-  XSCREENSAVER_WINDOW=$id start_in "$id" --root --no-mirrors
-  unmirrored "$id"
-  untouched
+  XSCREENSAVER_WINDOW=$probe start_in "$probe" --root --no-mirrors
+  unmirrored "$probe"
   stop INT
-  # Without XSCREENSAVER_WINDOW, on the root window
-  start_in "root 330 0 310 480" -root
-  stop TERM
   # It follows the window's size and ends with the window
-  start_in "$id" -window-id $((id))
-  xdotool windowsize "$id" 480 360
-  until_ok "a picture in the grown part" drawn "$id" 330 0 150 360
-  mirrored "$id"
+  start_in "$probe" -window-id $((probe))
+  xdotool windowsize "$probe" 480 360
+  until_ok "a picture in the grown part" drawn "$probe" 330 0 150 360
+  mirrored "$probe"
   do_then_end 'kill $probe_pid'
-  [ ! -e "$config" ] || fail "settings were written"
+  # Without XSCREENSAVER_WINDOW, on the root window
+  start_in root -root
+  stop TERM
+  [ ! -e "$HOME/.config" ] || fail "settings were written"
 }
 
 scenario_try_out_window() {
@@ -154,7 +150,7 @@ dialog_ready() {
 }
 dialog() { run $1; until_ok "the config dialog" dialog_ready; do_then_end "$2"; }
 click() { xdotool mousemove --window "$dialog" "$1" "$2" click 1; }
-stored() { grep -qx "\"UseMirrors\"=dword:$1" "$config/quillon/settings" || fail "UseMirrors is not $1"; }
+stored() { grep -qx "\"UseMirrors\"=dword:$1" "$HOME/.config/quillon/settings" || fail "UseMirrors is not $1"; }
 
 scenario_config() {
   local switch cancel
@@ -166,7 +162,7 @@ scenario_config() {
     'click 20 30; "$PROBE" close "$dialog"' 'xdotool key Tab Return'; do
     dialog /c "$cancel"
   done
-  [ ! -e "$config" ] || fail "reading the settings or a cancelled dialog wrote $(find "$config")"
+  [ ! -e "$HOME/.config" ] || fail "reading the settings or a cancelled dialog wrote $(find "$HOME/.config")"
   # OK stores the box: on as shown with nothing stored, off by mouse, on by keyboard
   dialog '' 'xdotool key Return' && stored 00000001
   dialog /c 'click 20 30; click 290 16' && stored 00000000
@@ -174,8 +170,7 @@ scenario_config() {
 }
 
 declare -F "scenario_$scenario" >/dev/null || fail "no such scenario"
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -wr -noreset 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
+Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -wr -noreset 3>"$work/display" 2>"$work/xvfb.log" & xvfb_pid=$!
 until_ok "Xvfb to accept clients" test -s "$work/display"
 export DISPLAY=:$(cat "$work/display")
 "scenario_$scenario"
