@@ -2,6 +2,7 @@
 # End-to-end tests of the quillon executable on a private Xvfb, driven with xdotool and read back with
 # x11_probe: e2e.sh SCENARIO, with QUILLON and PROBE naming the two executables. Every step waits for a
 # condition (a window viewable, a process gone, a picture that changed) with a bounded poll, never a fixed time.
+# shellcheck disable=SC2015,SC2016  # "a && b || fail" is meant (fail exits); actions are quoted for eval
 set -uo pipefail
 scenario=${1:?scenario}
 work=$(mktemp -d /tmp/quillon-e2e.XXXXXX)
@@ -62,7 +63,7 @@ start_probe_window() {
 
 saver_drawn() { saver_window && drawn root; }
 start_saver() {
-  xdotool mousemove 320 240 && run "$@" /s
+  xdotool mousemove 320 240 && run /s
   until_ok "the saver window and a picture on it" saver_drawn
 }
 
@@ -172,6 +173,6 @@ scenario_config() {
 declare -F "scenario_$scenario" >/dev/null || fail "no such scenario"
 Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -wr -noreset 3>"$work/display" 2>"$work/xvfb.log" & xvfb_pid=$!
 until_ok "Xvfb to accept clients" test -s "$work/display"
-export DISPLAY=:$(cat "$work/display")
+DISPLAY=:$(cat "$work/display") && export DISPLAY
 "scenario_$scenario"
 echo "PASS ($scenario)"

@@ -54,10 +54,10 @@ TEST_F(SettingsStore, ValuesAreReadAsTheRegistryHoldsThemAndDamagedFilesGiveTheD
     EXPECT_EQ(loaded().mouseThreshold, -1);
     const std::pair<std::string, uint32_t> cases[] = {
         {saverKey + "\"UseMirrors\"=dword:00000000\n\"usemirrors\"=hex:00,01,00,00\n", 0x100},  // the last one
-        {saverKey + "\"UseMirrors\"=hex:00,00,00,00,00\n", 1},  // more than four bytes
-        {saverKey + "\"UseMirrors\"=dword:0000000g\n", 1},
-        {"[Software\\Ostrel\\Other]\n\"UseMirrors\"=dword:00000000\n", 1},
-        {saverKey + "\"UseMirrors\"=dword:00000000\n" + '\0', 1},                       // binary
+        {saverKey + "\"UseMirrors\"=hex:00,00,00,00,00\n", 1},                        // more than four bytes
+        {saverKey + "\"UseMirrors\"=dword:0000000g\n", 1},                            // not hex
+        {"[Software\\Ostrel\\Other]\n\"UseMirrors\"=dword:00000000\n", 1},            // another key
+        {saverKey + "\"UseMirrors\"=dword:00000000\n" + '\0', 1},                     // binary
         {saverKey + "\"UseMirrors\"=dword:00000000\n" + std::string(70000, ';'), 1},  // too long to be ours
     };
     for (const auto& [text, useMirrors] : cases) {

@@ -81,7 +81,8 @@ bool describePicture(Display* display, Window window, int x, int y, int width, i
 int main(int argc, char** argv) {
     Display* display = XOpenDisplay(nullptr);
     const std::string command = argc > 1 && display ? argv[1] : "", name = argc > 2 ? argv[2] : "";
-    const Window target = name == "root" ? DefaultRootWindow(display) : std::strtoul(name.c_str(), nullptr, 0);
+    const Window target =
+        name == "root" && display ? DefaultRootWindow(display) : std::strtoul(name.c_str(), nullptr, 0);
     auto number = [&](int i) { return i < argc ? std::atoi(argv[i]) : 0; };  // 0: to the window's edge
     if (command == "window") makeWindow(display, unsigned(number(2)), unsigned(number(3)));
     else if (command == "close") askToClose(display, target);
