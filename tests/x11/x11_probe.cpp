@@ -1,9 +1,11 @@
-// Small X client for the end-to-end tests: makes a host window, asks a window to close, and reads a
-// window's pixels back as numbers a shell script can compare.
+// Small X client for the end-to-end tests (e2e.sh): makes a host window, asks a window to close, and reads
+// the cursor's image and a window's pixels back as numbers a shell script can compare.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xfixes.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -12,8 +14,7 @@ namespace {
 
 // Maps a window (at once: there is no window manager), prints its id, and keeps it until killed.
 void makeWindow(Display* display, unsigned width, unsigned height) {
-    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0,
-                                              BlackPixel(display, DefaultScreen(display)));
+    const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, width, height, 0, 0, 0);
     XMapWindow(display, window);
     XSync(display, False);
     std::printf("0x%lx\n", window);
@@ -29,48 +30,65 @@ void askToClose(Display* display, Window window) {
     XSendEvent(display, window, False, NoEventMask, &event);
 }
 
-// Prints the area's size, per-mille of non-black and of near-white pixels, and a hash of its pixels.
-int describePicture(Display* display, Window window, int x, int y, int width, int height) {
+// How many pixels of the cursor's current image are not fully transparent.
+void describeCursor(Display* display) {
+    XFixesCursorImage* image = XFixesGetCursorImage(display);
+    int opaque = 0;
+    for (int i = 0; image && i < image->width * image->height; ++i) opaque += (image->pixels[i] >> 24) != 0;
+    std::printf("opaque=%d\n", opaque);
+    XFree(image);
+}
+
+// The largest difference between two colours in one channel.
+int distance(unsigned long a, unsigned long b) {
+    int largest = 0;
+    for (int shift : {0, 8, 16}) largest = std::max(largest, std::abs(int(a >> shift & 255) - int(b >> shift & 255)));
+    return largest;
+}
+
+// Prints the per-mille of non-black pixels in the area, a hash of them, and the mirror test: of the pixel
+// pairs mirrored across the ray straight down from the centre, within 3.5 degrees of it (inside the
+// narrowest wedge, 360/94 degrees, and its mirror image), those not both black and those of unlike colours.
+bool describePicture(Display* display, Window window, int x, int y, int width, int height) {
     XWindowAttributes attributes;
-    if (!XGetWindowAttributes(display, window, &attributes)) return 1;
-    if (width <= 0) width = attributes.width - x;
-    if (height <= 0) height = attributes.height - y;
+    if (!window || !XGetWindowAttributes(display, window, &attributes)) return false;
+    width = width > 0 ? width : attributes.width - x;
+    height = height > 0 ? height : attributes.height - y;
     XImage* image = XGetImage(display, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
-    if (!image) return 1;
-    unsigned long long hash = 1469598103934665603ull, nonBlack = 0, white = 0;
+    if (!image) return false;
+    unsigned long long hash = 1469598103934665603ull, nonBlack = 0, pairs = 0, unlike = 0;
     for (int row = 0; row < height; ++row)
         for (int column = 0; column < width; ++column) {
-            const unsigned long pixel = XGetPixel(image, column, row);
-            const unsigned r = (pixel >> 16) & 255, g = (pixel >> 8) & 255, b = pixel & 255;
-            hash = (hash ^ (pixel & 0xFFFFFF)) * 1099511628211ull;
-            nonBlack += r > 24 || g > 24 || b > 24;
-            white += r > 240 && g > 240 && b > 240;
+            const unsigned long pixel = XGetPixel(image, column, row) & 0xFFFFFF;
+            hash = (hash ^ pixel) * 1099511628211ull;
+            nonBlack += distance(pixel, 0) > 24;
+        }
+    for (int down = 0; height / 2 + down < height; ++down)
+        for (int side = 0; side + 0.5 < (down + 0.5) * 0.0612 && side < width / 2; ++side) {
+            const unsigned long left = XGetPixel(image, width / 2 - 1 - side, height / 2 + down) & 0xFFFFFF;
+            const unsigned long right = XGetPixel(image, width / 2 + side, height / 2 + down) & 0xFFFFFF;
+            pairs += distance(left, 0) > 24 || distance(right, 0) > 24;
+            unlike += distance(left, right) > 24;
         }
     XDestroyImage(image);
-    const unsigned long long area = static_cast<unsigned long long>(width) * unsigned(height);
-    std::printf("size=%dx%d nonblack=%llu white=%llu hash=%016llx\n", width, height, nonBlack * 1000 / area,
-                white * 1000 / area, hash);
-    return 0;
+    std::printf("nonblack=%llu hash=%016llx mirror=%llu,%llu\n", nonBlack * 1000 / (unsigned(width) * height), hash,
+                pairs, unlike);
+    return true;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    Display* display = argc >= 3 ? XOpenDisplay(nullptr) : nullptr;
-    if (!display) {
-        std::fputs("usage, with a display: x11_probe window W H | close ID | picture ID|root [X Y W H]\n", stderr);
-        return 2;
-    }
-    const std::string command = argv[1];
-    const Window target = std::string(argv[2]) == "root" ? DefaultRootWindow(display)
-                                                             : Window(std::strtoul(argv[2], nullptr, 0));
+    Display* display = XOpenDisplay(nullptr);
+    const std::string command = argc > 1 && display ? argv[1] : "", name = argc > 2 ? argv[2] : "";
+    const Window target =
+        name == "root" && display ? DefaultRootWindow(display) : std::strtoul(name.c_str(), nullptr, 0);
     auto number = [&](int i) { return i < argc ? std::atoi(argv[i]) : 0; };  // 0: to the window's edge
-    int result = 0;
-    if (command == "window" && argc == 4) makeWindow(display, unsigned(number(2)), unsigned(number(3)));
+    if (command == "window") makeWindow(display, unsigned(number(2)), unsigned(number(3)));
     else if (command == "close") askToClose(display, target);
-    else if (command == "picture")
-        result = describePicture(display, target, number(3), number(4), number(5), number(6));
-    else result = 2;
+    else if (command == "cursor") describeCursor(display);
+    else if (command != "picture" || !describePicture(display, target, number(3), number(4), number(5), number(6)))
+        return 2;  // usage, with a display: x11_probe window W H | close ID | cursor | picture ID|root [X Y W H]
     XCloseDisplay(display);
-    return result;
+    return 0;
 }
