@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgl-dev libglu1-mesa-dev libosmesa6-dev libgl1-mesa-dri
   libjpeg62-turbo-dev libgtest-dev libpng-dev
-  libx11-dev xvfb xdotool x11-utils x11-apps imagemagick
+  libx11-dev libxfixes-dev xvfb xdotool x11-utils x11-apps imagemagick
 )
 
 missing=()
