@@ -32,6 +32,19 @@ void skipInputData(j_decompress_ptr decompressor, long count) {
     src->bytes_in_buffer -= skip;
 }
 
+// A texture takes 8-bit grayscale or RGB rows only (CMYK and other component counts are refused), and one
+// picture may be at most 4096 pixels a side: a few damaged header bytes can claim 65535 x 65535 pixels,
+// 12 GiB to decode, from a file of a few hundred bytes.
+constexpr JDIMENSION maximumSide = 4096;
+
+void refuseUnusableImage(j_decompress_ptr decompressor) {
+    jpeg_calc_output_dimensions(decompressor);
+    if (decompressor->output_components != 1 && decompressor->output_components != 3)
+        ERREXIT(decompressor, JERR_CONVERSION_NOTIMPL);
+    if (decompressor->output_width > maximumSide || decompressor->output_height > maximumSide)
+        ERREXIT1(decompressor, JERR_IMAGE_TOO_BIG, maximumSide);
+}
+
 }  // namespace
 
 void installMemorySource(j_decompress_ptr decompressor, ResourceBuffer* buffer) {
@@ -90,6 +103,7 @@ bool loadJpegResource(TextureImage& image, const char* name) {
     installMemorySource(&decompressor, buffer);
 
     jpeg_read_header(&decompressor, TRUE);
+    refuseUnusableImage(&decompressor);
     jpeg_start_decompress(&decompressor);
     image.width = decompressor.output_width;
     image.height = decompressor.output_height;
