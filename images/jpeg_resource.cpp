@@ -45,6 +45,23 @@ void refuseUnusableImage(j_decompress_ptr decompressor) {
         ERREXIT1(decompressor, JERR_IMAGE_TOO_BIG, maximumSide);
 }
 
+// Each scan of a progressive picture is a pass over all of it, and a few kilobytes can hold hundreds of
+// scans of a large picture: minutes of decoding. The work allowed, in scans x samples, is that of ten scans
+// (the usual progression) of a 1.5-megapixel colour picture; a 512 x 64 mask may have 2048 scans.
+constexpr uint64_t maximumScanSamples = uint64_t(1) << 26;
+constexpr int errorTooManyScans = 1000;  // our own message, after libjpeg's
+const char* const ownMessages[] = {"Progressive JPEG refused at scan %d: more decoding than one picture may cost",
+                                   nullptr};
+
+// libjpeg's progress monitor, called as each scan's rows arrive.
+void limitScans(j_common_ptr common) {
+    const auto decompressor = reinterpret_cast<j_decompress_ptr>(common);
+    const uint64_t samples = uint64_t(decompressor->image_width) * decompressor->image_height *
+                             uint64_t(decompressor->num_components);
+    if (uint64_t(decompressor->input_scan_number) * samples > maximumScanSamples)
+        ERREXIT1(decompressor, errorTooManyScans, decompressor->input_scan_number);
+}
+
 }  // namespace
 
 void installMemorySource(j_decompress_ptr decompressor, ResourceBuffer* buffer) {
@@ -79,6 +96,10 @@ bool loadJpegResource(TextureImage& image, const char* name) {
     JpegErrorManager errors;
     decompressor.err = jpeg_std_error(&errors.pub);
     errors.pub.error_exit = recoverFromJpegError;
+    errors.pub.addon_message_table = ownMessages;
+    errors.pub.first_addon_message = errors.pub.last_addon_message = errorTooManyScans;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = limitScans;
 
     if (setjmp(errors.recoveryPoint)) {
         jpeg_destroy_decompress(&decompressor);
@@ -89,6 +110,7 @@ bool loadJpegResource(TextureImage& image, const char* name) {
         return false;
     }
     jpeg_create_decompress(&decompressor);
+    decompressor.progress = &progress;
 
     platform::ResourceData resource;
     if (!platform::findImageResource(name, resource) || resource.size == 0 || !resource.bytes) {

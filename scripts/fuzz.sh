@@ -52,7 +52,7 @@ status=0
 for target in "${targets[@]}"; do
   corpus=build/fuzz/corpus/$target log=build/fuzz/logs/$target.log
   mkdir -p "$corpus"
-  options=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -max_len=65536 -close_fd_mask=2
+  options=(-max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -max_len=65536 -close_fd_mask=2
            -print_final_stats=1 -artifact_prefix="build/fuzz/findings/$target-")
   [ -z "${FUZZ_RUNS:-}" ] || options+=(-runs="$FUZZ_RUNS")
   if "build/fuzz/fuzz/fuzz_$target" "${options[@]}" "$corpus" "fuzz/corpus/$target" >"$log" 2>&1; then

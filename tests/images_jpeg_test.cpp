@@ -24,7 +24,7 @@ Bytes embedded(const char* name) {
 }
 
 // Compresses RGB (or, with four components, CMYK) rows into a JPEG in memory.
-Bytes compress(int width, int height, const Bytes& pixels, int components = 3) {
+Bytes compress(int width, int height, const Bytes& pixels, int components = 3, bool progressive = false) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -37,6 +37,7 @@ Bytes compress(int width, int height, const Bytes& pixels, int components = 3) {
     cinfo.input_components = components;
     cinfo.in_color_space = components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
+    if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(&pixels[size_t(cinfo.next_scanline) * width * components]);
@@ -160,15 +161,19 @@ TEST_F(JpegResource, ColourJpegGivesRgbRows) {
 }
 
 // Each resource ends on an inaccessible page. A bogus trailer fails after the pixels were decoded; a CMYK or
-// an oversized picture is refused before anything is allocated for it. No failure
+// an oversized picture is refused before anything is allocated for it, one whose scans would cost too much
+// as soon as that shows. No failure
 // leaves memory behind (the heap in use is the same after it), and libjpeg's fatal message reaches stderr.
 TEST_F(JpegResource, MissingForeignCutOrDamagedDataFails) {
     const Bytes logo = embedded("LOGO_MASK"), discs = embedded("JPEG_DISCS_MASK");
     const size_t app13 = find(logo, JPEG_APP0 + 13), app1 = find(discs, JPEG_APP0 + 1);
     ASSERT_TRUE(app13 < logo.size() && app1 < discs.size());
     Bytes unknown = logo, trailing(logo.begin(), logo.end() - 2), wide = logo;
+    Bytes scans = compress(8, 8, Bytes(8 * 8 * 3, 99), 3, true);  // ten scans of 8 x 8, then of 4096 x 4096
     unknown[app13 + 1] = 0x4F;
     wide[find(logo, 0xC0) + 7] = 0x10, wide[find(logo, 0xC0) + 8] = 0x01;  // 4097 pixels wide
+    const size_t sof2 = find(scans, 0xC2);
+    scans[sof2 + 5] = scans[sof2 + 7] = 0x10, scans[sof2 + 6] = scans[sof2 + 8] = 0;
     trailing.insert(trailing.end(), {0xFF, 0xC4, 0x00, 0x01});  // EOI becomes a DHT of bogus length
     const char text[] = "this is not a picture at all";
     registerResource("EMPTY", {});
@@ -178,10 +183,12 @@ TEST_F(JpegResource, MissingForeignCutOrDamagedDataFails) {
     registerResource("BAD_TRAILER", trailing);
     registerResource("CMYK", compress(8, 8, Bytes(8 * 8 * 4, 128), 4));
     registerResource("TOO_WIDE", wide);
+    registerResource("MANY_SCANS", scans);
     const struct { const char* name; const char* message; } cases[] = {
         {"NO_SUCH_IMAGE", ""}, {"EMPTY", ""}, {"TEXT", "Not a JPEG file: starts with 0x74 0x68"},
         {"HEADER", "Premature end"}, {"UNKNOWN_MARKER", "Unsupported marker"}, {"BAD_TRAILER", "Bogus marker length"},
-        {"CMYK", "Unsupported color conversion"}, {"TOO_WIDE", "Maximum supported image dimension is 4096"}};
+        {"CMYK", "Unsupported color conversion"}, {"TOO_WIDE", "Maximum supported image dimension is 4096"},
+        {"MANY_SCANS", "Progressive JPEG refused at scan 2"}};
     for (int pass = 0; pass < 2; ++pass) {  // the first pass warms up what libraries allocate once
         for (const auto& c : cases) {
             TextureImage image{};
