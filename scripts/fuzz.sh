@@ -16,14 +16,13 @@ flags="-g -O1 -fno-omit-frame-pointer -fsanitize=fuzzer-no-link,address,undefine
 
 # The source Debian builds its libjpeg62-turbo from; the Windows build may have fetched it already.
 libjpeg_source() {
-  local src
-  src=$(ls -d "$root"/build/*-deps/src/libjpeg-turbo-*/ 2>/dev/null | head -n1)
-  if [ -z "$src" ]; then
+  local found=("$root"/build/*-deps/src/libjpeg-turbo-*/)
+  if [ ! -d "${found[0]}" ]; then
     mkdir -p "$deps/src"
     (cd "$deps/src" && apt-get source -qq libjpeg-turbo >/dev/null 2>&1) || return 1
-    src=$(ls -d "$deps"/src/libjpeg-turbo-*/ | head -n1)
+    found=("$deps"/src/libjpeg-turbo-*/)
   fi
-  echo "$src"
+  [ -d "${found[0]}" ] && echo "${found[0]}"
 }
 
 build_libjpeg() {
@@ -64,6 +63,6 @@ for target in "${targets[@]}"; do
   fi
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
   time=$(sed -n 's/^Done [0-9]* runs in \([0-9]*\) second.*/\1/p' "$log")
-  echo "fuzz: $target: ${runs:-?} executions in ${time:-?} s, $(ls "$corpus" | wc -l) inputs in the corpus, $result"
+  echo "fuzz: $target: ${runs:-?} executions in ${time:-?} s, $(find "$corpus" -type f | wc -l) inputs in the corpus, $result"
 done
 exit "$status"

@@ -7,6 +7,8 @@ packages=(
   libgl-dev libglu1-mesa-dev libosmesa6-dev libgl1-mesa-dri
   libjpeg62-turbo-dev libgtest-dev libpng-dev
   libx11-dev libxfixes-dev xvfb xdotool x11-utils x11-apps imagemagick
+  # The fuzz targets: clang with libFuzzer, and apt-get source for the libjpeg-turbo they are built against.
+  clang-14 libclang-rt-14-dev dpkg-dev
 )
 
 missing=()

@@ -11,19 +11,24 @@
 #include "support/scene_fixture.h"
 
 // Counts the operator new calls made from this binary's own code (ours, statically linked), not those of
-// Mesa's shader compiler, which allocates whenever it meets a new drawing state.
+// Mesa's shader compiler, which allocates whenever it meets a new drawing state. All of them use malloc.
 extern "C" char __executable_start, etext;
 namespace {
 long allocations = 0;
 void* allocate(size_t size, const void* caller) {
     if (caller >= &__executable_start && caller < &etext) ++allocations;
-    if (void* block = std::malloc(size ? size : 1)) return block;
+    return std::malloc(size ? size : 1);
+}
+void* allocateOrThrow(size_t size, const void* caller) {
+    if (void* block = allocate(size, caller)) return block;
     throw std::bad_alloc();
 }
 }  // namespace
 
-void* operator new(size_t size) { return allocate(size, __builtin_return_address(0)); }
-void* operator new[](size_t size) { return allocate(size, __builtin_return_address(0)); }
+void* operator new(size_t size) { return allocateOrThrow(size, __builtin_return_address(0)); }
+void* operator new[](size_t size) { return allocateOrThrow(size, __builtin_return_address(0)); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocate(size, __builtin_return_address(0)); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocate(size, __builtin_return_address(0)); }
 void operator delete(void* block) noexcept { std::free(block); }
 void operator delete[](void* block) noexcept { std::free(block); }
 void operator delete(void* block, size_t) noexcept { std::free(block); }
