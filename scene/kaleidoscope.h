@@ -56,6 +56,7 @@ public:
     void buildWedges(float angle);
     void drawWedges(bool drawLogo);
     bool drawFrame(uint32_t options);
+    void update(uint32_t options);
     void advance();
     void chooseWedgeCount();
     bool handleKey(uint32_t code);
