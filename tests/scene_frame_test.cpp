@@ -43,7 +43,20 @@ TEST_F(FrameDriver, DigitsEaseOverTwoSecondsAndRestartWithoutAJump) {
     }
 }
 
+// The wide set is taken for the first draw's rand() up to 8191, one chance in four, from counts below 24.
 TEST_F(FrameDriver, ChooseWedgeCountPicksFromItsSets) {
+    for (int first : {8191, 8192}) {
+        crt::srand(seedForFirstRand(first));
+        crt::rand();
+        const float second = float(crt::rand()) * randomFractionScale;
+        crt::srand(seedForFirstRand(first));
+        scene->wedgeCount = 10.0f;
+        scene->chooseWedgeCount();
+        const int wide = 10 + 4 * int(second * 22.0f), narrow = 10 + 2 * int(second * 8.0f);
+        ASSERT_NE(wide, narrow);
+        EXPECT_EQ(scene->wedgeCount, float(first == 8191 ? wide : narrow)) << first;
+    }
+
     std::set<int> fromLow, fromHigh, wide{10, 12, 14, 16, 18, 20, 22, 24};
     for (int c = 26; c <= 94; c += 4) wide.insert(c);
     // Seeds 0..3999, and later ones whose second value is 32767, which scales to exactly 1.0f.
