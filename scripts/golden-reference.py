@@ -384,7 +384,7 @@ class Model:
 
 KEYS = {30: "5", 60: [VK_RIGHT] * 3, 100: [VK_LEFT], 130: [VK_UP] * 3, 160: "G", 200: ["G", VK_RIGHT],
         240: "M", 260: "S", 300: "09", 360: [VK_DOWN], 420: [VK_SPACE], 480: "1234678", 520: ["A", 96, 27],
-        600: [VK_LEFT] * 6, 700: "MS", 800: [VK_DOWN, VK_UP]}
+        600: [VK_LEFT] * 6, 700: "MS", 800: [VK_DOWN, VK_UP], 850: [27]}
 
 
 def main():
