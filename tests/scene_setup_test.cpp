@@ -23,13 +23,6 @@ TEST_F(SceneSetup, ViewportAndProjectionReadBack) {
     EXPECT_NEAR(m[14], -40.0 / 19.0, 1e-6);  // near 1, far 20
 }
 
-TEST(Random, KnownSeedsGiveTheRuntimeSequence) {
-    crt::srand(1);
-    for (int expected : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(crt::rand(), expected);
-    crt::srand(0xFFFFFFFFu);  // wraps in 32 bits
-    EXPECT_EQ(crt::rand(), 35);
-}
-
 // Start times 256 seconds apart seed the same sequence, and with it the same first wedge count.
 TEST_F(SceneSetup, SeedRepeatsEvery256Seconds) {
     auto firstCount = [&](int64_t calendar) {
