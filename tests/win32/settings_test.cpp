@@ -1,5 +1,5 @@
-// The settings against Wine's real registry: defaults, damaged values and keys the user may only read
-// on loading; storing them through the real configuration dialog, driven by a watcher thread.
+// The settings against Wine's real registry: defaults, damaged values and keys the user may only read on
+// loading; storing them through the real configuration dialog, driven from a watcher thread.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -17,19 +17,23 @@ namespace {
 const char* const systemKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Screen Savers";
 const char* const saverKey = "Software\\Ostrel\\Lanthorn Saver";
 using Bytes = std::vector<BYTE>;
-using Value = std::pair<DWORD, Bytes>;  // type and data
-
-// The tests rewrite the user's screen-saver settings, so they only run inside a Wine prefix.
-bool underWine() {
-    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
+using Value = std::pair<DWORD, Bytes>;  // type and data; REG_NONE: missing
+const Value none{REG_NONE, {}};
 
 void setValue(const char* path, const char* name, DWORD type, Bytes data) {
     HKEY key;
     RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
     RegSetValueExA(key, name, 0, type, data.data(), DWORD(data.size()));
     RegCloseKey(key);
+}
+
+Value storedMirrors() {
+    Value value{REG_NONE, Bytes(16)};
+    DWORD size = DWORD(value.second.size());
+    if (RegGetValueA(HKEY_CURRENT_USER, saverKey, "UseMirrors", RRF_RT_ANY, &value.first, value.second.data(), &size))
+        return none;
+    value.second.resize(size);
+    return value;
 }
 
 // Leaves everyone the right to read the key and nothing more.
@@ -43,27 +47,17 @@ void makeReadOnly(const char* path) {
     RegCloseKey(key);
 }
 
-// "UseMirrors" as stored; type REG_NONE when the key or the value is missing.
-Value storedMirrors() {
-    Value value{REG_NONE, Bytes(16)};
-    DWORD size = DWORD(value.second.size());
-    if (RegGetValueA(HKEY_CURRENT_USER, saverKey, "UseMirrors", RRF_RT_ANY, &value.first, value.second.data(), &size))
-        return {REG_NONE, {}};
-    value.second.resize(size);
-    return value;
-}
-
 class Settings : public testing::Test {
 protected:
+    // The tests rewrite the user's screen-saver settings, so they only run inside a Wine prefix.
     void SetUp() override {
-        if (!underWine()) GTEST_SKIP() << "rewrites the user's screen-saver settings; Wine only";
+        if (!GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")) GTEST_SKIP() << "Wine only";
         clear();
     }
     void TearDown() override {
-        if (underWine()) clear();
+        if (!IsSkipped()) clear();
     }
     static void clear() {
-        for (const char* path : {systemKey, saverKey}) RegDeleteTreeA(HKEY_CURRENT_USER, path);
         for (const char* path : {systemKey, saverKey}) RegDeleteKeyA(HKEY_CURRENT_USER, path);
     }
 
@@ -105,24 +99,22 @@ TEST_F(Settings, LoadingTakesUpToFourBytesOfAnyTypeAndKeepsDefaultsOtherwise) {
     EXPECT_EQ(loaded(), (std::vector<uint32_t>{15, 50, 0, 1, 0}));
 }
 
-// Dialog 104 driven as a user would, from a watcher thread: keys and clicks posted to the dialog or a
-// control. OK stores "UseMirrors" as REG_DWORD from the check box, whatever type it had; Cancel, Escape
-// and the close button store nothing.
-TEST_F(Settings, DialogOkStoresTheBoxAsDwordWhileCancelAndCloseStoreNothing) {
+// Dialog 104 as a user drives it, with keys and clicks posted from a watcher thread. OK stores the check
+// box as REG_DWORD, whatever type the value had; Cancel, Escape and the close button store nothing.
+TEST_F(Settings, DialogOkStoresTheBoxAsDwordWhileCancelEscapeAndCloseStoreNothing) {
     struct Post { int control; UINT message; WPARAM wParam; };  // control 0: the dialog itself
-    const Value none{REG_NONE, {}}, binarySeven{REG_BINARY, {7, 0, 0, 0}}, on{REG_DWORD, {1, 0, 0, 0}};
+    const Post clickBox{1001, BM_CLICK, 0};
+    const Value binarySeven{REG_BINARY, {7, 0, 0, 0}};
     const struct { Value before; std::vector<Post> posts; Value after; } cases[] = {
-        {none, {{0, WM_KEYDOWN, VK_RETURN}}, on},
-        {none, {{0, WM_KEYDOWN, VK_ESCAPE}}, none},
-        {binarySeven, {{0, WM_KEYDOWN, VK_RETURN}}, on},
-        {binarySeven, {{1001, BM_CLICK, 0}, {IDOK, BM_CLICK, 0}}, {REG_DWORD, {0, 0, 0, 0}}},
-        {binarySeven, {{1001, BM_CLICK, 0}, {IDCANCEL, BM_CLICK, 0}}, binarySeven},
-        {binarySeven, {{1001, BM_CLICK, 0}, {0, WM_KEYDOWN, VK_ESCAPE}}, binarySeven},
-        {binarySeven, {{1001, BM_CLICK, 0}, {0, WM_SYSCOMMAND, SC_CLOSE}}, binarySeven},
+        {none, {{0, WM_KEYDOWN, VK_RETURN}}, {REG_DWORD, {1, 0, 0, 0}}},  // the loaded default, key created
+        {binarySeven, {clickBox, {IDOK, BM_CLICK, 0}}, {REG_DWORD, {0, 0, 0, 0}}},
+        {binarySeven, {clickBox, {IDCANCEL, BM_CLICK, 0}}, binarySeven},
+        {binarySeven, {clickBox, {0, WM_KEYDOWN, VK_ESCAPE}}, binarySeven},
+        {binarySeven, {clickBox, {0, WM_SYSCOMMAND, SC_CLOSE}}, binarySeven},
     };
     for (const auto& c : cases) {
         clear();
-        if (c.before.first != REG_NONE) setValue(saverKey, "UseMirrors", c.before.first, c.before.second);
+        if (c.before != none) setValue(saverKey, "UseMirrors", c.before.first, c.before.second);
         SaverContext context;
         context.loadSaverSettings();
         currentContext = &context;

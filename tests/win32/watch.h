@@ -9,9 +9,8 @@
 
 // Handles this thread's messages until done() holds; false when it still fails after twenty seconds.
 inline bool pumpUntil(const std::function<bool()>& done) {
-    for (const DWORD start = GetTickCount(); !done();) {
+    for (const DWORD start = GetTickCount(); !done(); MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT)) {
         if (GetTickCount() - start > 20000) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
         for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
     }
     return true;
@@ -20,18 +19,15 @@ inline bool pumpUntil(const std::function<bool()>& done) {
 // The visible dialog titled `title` that process `pid` shows; null when none comes.
 inline HWND awaitDialog(DWORD pid, const char* title) {
     HWND found = nullptr;
-    pumpUntil([&] {
-        for (found = nullptr; (found = FindWindowExA(nullptr, found, "#32770", title));) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(found, &owner);
-            if (owner == pid && IsWindowVisible(found)) return true;
-        }
-        return false;
+    const bool shown = pumpUntil([&] {
+        DWORD owner = 0;
+        found = FindWindowExA(nullptr, nullptr, "#32770", title);
+        return found && GetWindowThreadProcessId(found, &owner) && owner == pid && IsWindowVisible(found);
     });
-    return found;
+    return shown ? found : nullptr;
 }
 
-// What a message box says, then its OK pressed: "text|ids of its buttons", and "|owned" if it has an owner.
+// What a message box shows, "text|ids of its buttons" and "|owned" if it has an owner; then presses OK.
 inline std::string answerBox(HWND box) {
     if (!box) return "no message box captioned Error";
     char text[128] = {};
