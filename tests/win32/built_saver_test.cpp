@@ -155,7 +155,10 @@ TEST(BuiltSaver, EachSwitchCarriesOutItsOneActionAndExitsWithZero) {
             PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         }
         if (c.arguments == "/p") {
-            EXPECT_TRUE(pumpUntil([&] { return FindWindowExA(host, nullptr, "OpenGL", "SaverWindow") != nullptr; }));
+            HWND child = nullptr;
+            EXPECT_TRUE(pumpUntil([&] { return (child = FindWindowExA(host, nullptr, "OpenGL", "SaverWindow")) != nullptr; }));
+            // Answered once the saver handles messages, in its frame loop: its set-up is done.
+            SendMessageTimeoutA(child, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr);
             DestroyWindow(host);
         }
         DWORD exitCode = STILL_ACTIVE;

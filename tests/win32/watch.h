@@ -20,9 +20,9 @@ inline bool pumpUntil(const std::function<bool()>& done) {
 inline HWND awaitDialog(DWORD pid, const char* title) {
     HWND found = nullptr;
     const bool shown = pumpUntil([&] {
-        DWORD owner = 0;
-        found = FindWindowExA(nullptr, nullptr, "#32770", title);
-        return found && GetWindowThreadProcessId(found, &owner) && owner == pid && IsWindowVisible(found);
+        for (DWORD owner = 0; (found = FindWindowExA(nullptr, found, "#32770", title));)
+            if (GetWindowThreadProcessId(found, &owner) && owner == pid && IsWindowVisible(found)) return true;
+        return false;
     });
     return shown ? found : nullptr;
 }
