@@ -24,16 +24,18 @@ const std::string builtSaver = besideTests("..\\..\\host\\win32\\quillon.scr");
 
 std::string resourceName(LPCSTR name) { return IS_INTRESOURCE(name) ? std::to_string(uintptr_t(name)) : name; }
 
+BOOL CALLBACK addResource(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR list) {
+    const std::string entry = resourceName(type) + "/" + resourceName(name) + "/" + std::to_string(language);
+    reinterpret_cast<std::vector<std::string>*>(list)->push_back(entry);
+    return TRUE;
+}
+
 // Every resource of the module as "type/name/language", sorted.
 std::vector<std::string> resourceList(HMODULE module) {
     std::vector<std::string> list;
     EnumResourceTypesA(module, [](HMODULE m, LPSTR type, LONG_PTR out) -> BOOL {
         return EnumResourceNamesA(m, type, [](HMODULE m, LPCSTR type, LPSTR name, LONG_PTR out) -> BOOL {
-            return EnumResourceLanguagesA(m, type, name, [](HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR out) -> BOOL {
-                reinterpret_cast<std::vector<std::string>*>(out)->push_back(
-                    resourceName(type) + "/" + resourceName(name) + "/" + std::to_string(language));
-                return TRUE;
-            }, out);
+            return EnumResourceLanguagesA(m, type, name, addResource, out);
         }, out);
     }, LONG_PTR(&list));
     std::sort(list.begin(), list.end());
@@ -44,19 +46,13 @@ const WORD* resource(HMODULE module, LPCSTR name, LPCSTR type) {
     return static_cast<const WORD*>(LockResource(LoadResource(module, FindResourceA(module, name, type))));
 }
 
-std::string hex(DWORD value) {
-    std::ostringstream text;
-    text << std::hex << value;
-    return text.str();
-}
-
 // Dialog 104 as text, a line for the dialog and one per control in template order: style and extended
-// style in hex, x y width height, then menu, class, caption, font size and name (dialog) or id, class and
+// style, x y width height, then menu, class, caption, font size and name (dialog) or id, class and
 // text (control); strings follow a bar, an ordinal (0xFFFF and a number) is written "#number".
 std::vector<std::string> dialogTemplate(HMODULE module) {
     const WORD* at = resource(module, MAKEINTRESOURCEA(104), RT_DIALOG);
     std::ostringstream line;
-    auto dword = [&] { line << hex(at[0] | DWORD(at[1]) << 16) << ' ', at += 2; };
+    auto dword = [&] { line << (at[0] | DWORD(at[1]) << 16) << ' ', at += 2; };
     auto numbers = [&](int count) { for (; count > 0; --count) line << short(*at++) << ' '; };
     auto text = [&] {
         line << '|';
@@ -64,21 +60,25 @@ std::vector<std::string> dialogTemplate(HMODULE module) {
         else
             while (*at++) line << char(at[-1]);
     };
-    dword(), dword();
+    dword(), dword();  // style, extended style
     const WORD controls = *at++;
-    numbers(4), text(), text(), text(), line << '|' << *at++, text();
+    numbers(4), text(), text(), text();  // x y width height, menu, class, caption
+    line << '|' << *at++, text();        // font size and name
     std::vector<std::string> lines;
     for (WORD i = 0; i < controls; ++i) {
         lines.push_back(line.str()), line.str("");
         at += uintptr_t(at) % 4 / 2;  // each control starts on a 4-byte boundary
-        dword(), dword(), numbers(5), text(), text();
+        dword(), dword(), numbers(5), text(), text();  // styles, x y width height id, class, text
         at += (*at + 3) / 2;  // the size of the creation data, and the data
     }
     lines.push_back(line.str());
     return lines;
 }
+
 // A control line as dialogTemplate writes it, with its styles besides WS_CHILD and WS_VISIBLE.
-std::string control(DWORD style, const char* rest) { return hex(WS_CHILD | WS_VISIBLE | style) + " 0 " + rest; }
+std::string control(DWORD style, const char* rest) {
+    return std::to_string(WS_CHILD | WS_VISIBLE | style) + " 0 " + rest;
+}
 }  // namespace
 
 TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
@@ -86,11 +86,12 @@ TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
     ASSERT_NE(scr, nullptr) << builtSaver;
     // Types: 3 icon, 5 dialog, 6 string block (strings 0 to 15), 10 data, 14 icon group, 24 manifest;
     // 1033 is English (United States).
-    ASSERT_EQ(resourceList(scr), (std::vector<std::string>{"10/JPEG_DISCS_MASK/1033", "10/LOGO_MASK/1033", "14/1/1033",
-                                                           "24/1/1033", "3/1/1033", "3/2/1033", "5/104/1033", "6/1/1033"}));
+    ASSERT_EQ(resourceList(scr), (std::vector<std::string>{"10/JPEG_DISCS_MASK/1033", "10/LOGO_MASK/1033",
+                                                           "14/1/1033", "24/1/1033", "3/1/1033", "3/2/1033",
+                                                           "5/104/1033", "6/1/1033"}));
     EXPECT_EQ(dialogTemplate(scr),
               (std::vector<std::string>{
-                  hex(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT) +
+                  std::to_string(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT) +
                       " 0 0 0 228 102 |||Config dialog|8|MS Sans Serif",
                   control(WS_TABSTOP | BS_DEFPUSHBUTTON, "172 4 50 14 1 |#128|OK"),  // #128: button
                   control(WS_TABSTOP | BS_PUSHBUTTON, "172 23 50 14 2 |#128|Cancel"),
@@ -107,7 +108,8 @@ TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
     const auto* group = reinterpret_cast<const BYTE*>(resource(scr, MAKEINTRESOURCEA(1), RT_GROUP_ICON));
     std::ostringstream icons;
     for (const BYTE* entry = group + 6; entry < group + 6 + 14 * group[4]; entry += 14) {
-        const auto* image = reinterpret_cast<const BITMAPINFOHEADER*>(resource(scr, MAKEINTRESOURCEA(entry[12] | entry[13] << 8), RT_ICON));
+        const WORD id = entry[12] | entry[13] << 8;
+        const auto* image = reinterpret_cast<const BITMAPINFOHEADER*>(resource(scr, MAKEINTRESOURCEA(id), RT_ICON));
         icons << int(entry[0]) << "x" << int(entry[1]) << " " << int(entry[2]) << " colours, image " << image->biWidth
               << "x" << image->biHeight / 2 << " " << image->biBitCount << " bits; ";
     }
@@ -131,7 +133,7 @@ TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
 TEST(BuiltSaver, EachSwitchCarriesOutItsOneActionAndExitsWithZero) {
     const std::string saver = besideTests("quillon.scr");
     ASSERT_TRUE(CopyFileA(builtSaver.c_str(), saver.c_str(), FALSE));
-    const char* const appDefaults = "Software\\Wine\\AppDefaults\\quillon.scr";
+    const std::string appDefaults = "Software\\Wine\\AppDefaults\\quillon.scr";
     const struct { std::string arguments; const char *mpr, *titleAfter; } cases[] = {
         {"/x", nullptr, "host"},
         {"/", nullptr, "host"},
@@ -142,13 +144,17 @@ TEST(BuiltSaver, EachSwitchCarriesOutItsOneActionAndExitsWithZero) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.arguments);
-        if (c.mpr) RegSetKeyValueA(HKEY_CURRENT_USER, (appDefaults + std::string("\\DllOverrides")).c_str(), "mpr", REG_SZ, c.mpr, DWORD(strlen(c.mpr) + 1));
-        HWND host = CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 40, 40, 320, 240, nullptr, nullptr, nullptr, nullptr);
+        if (c.mpr)
+            RegSetKeyValueA(HKEY_CURRENT_USER, (appDefaults + "\\DllOverrides").c_str(), "mpr", REG_SZ, c.mpr,
+                            DWORD(strlen(c.mpr) + 1));
+        HWND host = CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 40, 40, 320, 240, nullptr, nullptr,
+                                    nullptr, nullptr);
         std::string commandLine = "\"" + saver + "\" " + c.arguments + " " + std::to_string(intptr_t(host));
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process{};
-        ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
+        ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &process));
         if (c.arguments == "/c") {
             HWND dialog = awaitDialog(process.dwProcessId, "Config dialog");
             EXPECT_TRUE(dialog && GetWindow(dialog, GW_OWNER) == host) << "owned by the window given";
@@ -156,7 +162,7 @@ TEST(BuiltSaver, EachSwitchCarriesOutItsOneActionAndExitsWithZero) {
         }
         if (c.arguments == "/p") {
             HWND child = nullptr;
-            EXPECT_TRUE(pumpUntil([&] { return (child = FindWindowExA(host, nullptr, "OpenGL", "SaverWindow")) != nullptr; }));
+            EXPECT_TRUE(pumpUntil([&] { return (child = FindWindowExA(host, nullptr, "OpenGL", "SaverWindow")); }));
             // Answered once the saver handles messages, in its frame loop: its set-up is done.
             SendMessageTimeoutA(child, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr);
             DestroyWindow(host);
@@ -170,6 +176,6 @@ TEST(BuiltSaver, EachSwitchCarriesOutItsOneActionAndExitsWithZero) {
         EXPECT_STREQ(title, c.titleAfter);
         DestroyWindow(host);
         CloseHandle(process.hProcess), CloseHandle(process.hThread);
-        RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults);
+        RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults.c_str());
     }
 }

@@ -25,7 +25,9 @@ saver_window() { xdotool search --name '^SaverWindow$' 2>/dev/null | head -n1; }
 viewable() { local id; id=$(saver_window); [ -n "$id" ] && xwininfo -id "$id" | grep -q 'Map State: IsViewable'; }
 ended() { [ -f "$work/rc" ]; }
 shot() { import -window root "$shots/$1.png"; }
-lit() { shot "$1" && [ "$(convert "$shots/$1.png" -colorspace gray -threshold 4% -format '%[fx:mean>0.05]' info:)" = 1 ]; }
+lit() {  # screenshot $1, with over 5% of its pixels lit
+  shot "$1" && [ "$(convert "$shots/$1.png" -colorspace gray -threshold 4% -format '%[fx:mean>0.05]' info:)" = 1 ]
+}
 # A frame presented after screenshot $1 (screenshot $2 differs from it in over 500 pixels) while the
 # saver still runs.
 new_frame() {

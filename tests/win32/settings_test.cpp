@@ -78,7 +78,8 @@ protected:
 TEST_F(Settings, LoadingTakesUpToFourBytesOfAnyTypeAndKeepsDefaultsOtherwise) {
     EXPECT_EQ(loaded(), (std::vector<uint32_t>{15, 50, 0, 1, 0}));
     HKEY key;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, saverKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND) << "reading creates nothing";
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, saverKey, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND)
+        << "reading creates nothing";
 
     // Four bytes are little-endian and signed where the field is; longer data keeps the default.
     setValue(systemKey, "Password Delay", REG_BINARY, {5, 0, 0, 0, 0, 0, 0, 0});
