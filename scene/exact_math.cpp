@@ -10,6 +10,7 @@
 // two doubles where marked DD) from a 2000-bit evaluation.
 #include "scene/exact_math.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -550,6 +551,8 @@ bool exactWholePower(double x, double y, double& out) {
 }
 
 double powOfPositive(double x, double y) {
+    if (x == 1.0) return 1.0;
+    if (y == 0.5) return std::sqrt(x);  // correctly rounded by IEEE-754, ties near squares included
     double out;
     if (exactWholePower(x, y, out)) return out;
     const double infinity = std::numeric_limits<double>::infinity();
@@ -564,6 +567,15 @@ double powOfPositive(double x, double y) {
     return out;
 }
 
+// Within 2^-40 of 1, log(1 + e) = e - e^2/2 + e^3/3 - ...: with e holding at most 13 bits, e - e^2/2 is
+// exact in double-double and lies 2^-107 or more from any point halfway between two doubles unless it is
+// one; the rest, below 2^-120 and of e's sign, then breaks the tie.
+double logNearOne(double e) {
+    const DD a = twoSum(e, -0.5 * (e * e));
+    const double tieBreak = magnitude(a.lo) * (e > 0.0 ? 0x1p-50 : -0x1p-50);
+    return a.hi + (a.lo + tieBreak);
+}
+
 }  // namespace
 
 double log(double x) {
@@ -571,6 +583,7 @@ double log(double x) {
     if (x == 0.0) return -std::numeric_limits<double>::infinity();
     if (x < 0.0) return std::numeric_limits<double>::quiet_NaN();
     if (!isFinite(x)) return x;
+    if (magnitude(x - 1.0) < 0x1p-40) return logNearOne(x - 1.0);
     double out;
     roundedIfClear(logOf(x), accurateTolerance, 0, out);
     return out;
