@@ -206,14 +206,13 @@ constexpr u64 twoOverPiBits[22] = {
 };
 
 // Taylor coefficients: sin r = r + r^3 (c0 + c1 r^2 + ...), cos r = 1 + r^2 (c0 + c1 r^2 + ...).
-constexpr double sinTaylorShort[8] = {
+constexpr double sinTaylorShort[7] = {
     -0x1.5555555555555p-3, 0x1.1111111111111p-7, -0x1.a01a01a01a01ap-13, 0x1.71de3a556c734p-19,
-    -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33, -0x1.ae7f3e733b81fp-41, 0x1.952c77030ad4ap-49,
+    -0x1.ae64567f544e4p-26, 0x1.6124613a86d09p-33, -0x1.ae7f3e733b81fp-41,
 };
-constexpr double cosTaylorShort[9] = {
+constexpr double cosTaylorShort[8] = {
     -0x1.0000000000000p-1, 0x1.5555555555555p-5, -0x1.6c16c16c16c17p-10, 0x1.a01a01a01a01ap-16,
     -0x1.27e4fb7789f5cp-22, 0x1.1eed8eff8d898p-29, -0x1.93974a8c07c9dp-37, 0x1.ae7f3e733b81fp-45,
-    -0x1.6827863b97d97p-53,
 };
 constexpr DD sinTaylor[13] = {
     {-0x1.5555555555555p-3, -0x1.5555555555555p-57}, {0x1.1111111111111p-7, 0x1.1111111111111p-63},
@@ -379,20 +378,34 @@ Reduced reduced(double x) {  // finite x >= 0
     return {t.quadrant, multiply(t.fraction, piOver2)};
 }
 
-// sin(r + phase pi/2), |r| <= pi/4: Taylor series to r^17 and r^18, truncated below 2^-62.
+// sin(r + phase pi/2), |r| <= pi/4: Taylor series to r^15 and r^16, truncated below 2^-54 relative.
 double sinOfPhase(double r, int phase) {
     const double r2 = r * r;
     double p;
     if (phase & 1) {
-        p = cosTaylorShort[8];
-        for (int i = 7; i >= 0; --i) p = p * r2 + cosTaylorShort[i];
+        p = cosTaylorShort[7];
+        for (int i = 6; i >= 0; --i) p = p * r2 + cosTaylorShort[i];
         p = 1.0 + r2 * p;
     } else {
-        p = sinTaylorShort[7];
-        for (int i = 6; i >= 0; --i) p = p * r2 + sinTaylorShort[i];
+        p = sinTaylorShort[6];
+        for (int i = 5; i >= 0; --i) p = p * r2 + sinTaylorShort[i];
         p = r + (r * r2) * p;
     }
     return (phase & 2) ? -p : p;
+}
+
+// Cody-Waite reduction of 0 <= x < 2^20: k = x 2/pi rounded, r = x - k pi/2 with pi/2 in three parts, the
+// first two 33 bits long so that k times them is exact. Floats below 2^20 keep 2^-27.8 or more away from
+// every multiple of pi/2, so r is good to 2^-51 relative.
+double reducedBelow2To20(double x, int& quadrant) {
+    constexpr double twoOverPi = 0x1.45f306dc9c883p-1;
+    constexpr double piOver2Parts[3] = {0x1.921fb54400000p+0, 0x1.0b4611a600000p-34, 0x1.3198a2e037073p-69};
+    quadrant = 0;
+    if (x < 0.78) return x;
+    const int k = int(x * twoOverPi + 0.5);
+    quadrant = k & 3;
+    const double kd = k;
+    return ((x - kd * piOver2Parts[0]) - kd * piOver2Parts[1]) - kd * piOver2Parts[2];
 }
 
 // The same in double-double: Taylor series to r^27 and r^28, truncated below 2^-110.
@@ -406,13 +419,20 @@ DD sinOfPhase(DD r, int phase) {
 float sinOrCos(float x, bool cosine) {
     const double a = magnitude(x);
     if (!isFinite(a)) return x - x;
-    const Reduced t = reduced(a);
-    const int phase = t.quadrant + (cosine ? 1 : 0);
     const bool negate = !cosine && signBit(x);
-    const double y = sinOfPhase(t.r.hi, phase);
+    int quadrant;
+    double r;
+    if (a < 0x1p20) {
+        r = reducedBelow2To20(a, quadrant);
+    } else {
+        const Reduced t = reduced(a);
+        r = t.r.hi, quadrant = t.quadrant;
+    }
+    const double y = sinOfPhase(r, quadrant + (cosine ? 1 : 0));
     float out;
     if (roundedIfClear(negate ? -y : y, out)) return out;
-    const DD v = sinOfPhase(t.r, phase);
+    const Reduced t = reduced(a);
+    const DD v = sinOfPhase(t.r, t.quadrant + (cosine ? 1 : 0));
     roundedIfClear(negate ? negated(v) : v, accurateTolerance, out);
     return out;
 }
