@@ -488,8 +488,10 @@ double sin(double x) { return sinOrCos(x, false); }
 double cos(double x) { return sinOrCos(x, true); }
 
 // The angle comes from the ratio of the smaller to the larger magnitude, then pi/2 - a when |y| > |x|,
-// pi - a when x is negative, and y's sign. Near 0 a tiny ratio t rounds as t itself and t - t^3/3
-// tell it: its exact double-double decides even where the boundary test cannot.
+// pi - a when x is negative, and y's sign. Where even the double-double boundary test cannot decide, its
+// rounding stands; for a ratio t < 2^-40 (a result near 0) that is provably right: atan t = t - t^3/3 + ...,
+// a t of two floats lies 2^-49 or more from any float midpoint unless it is one, and there the -t^3/3 carried
+// in the low part rounds it the right way.
 float atan2f(float y, float x) {
     if (y != y || x != x) return x + y;
     const double ay = magnitude(y), ax = magnitude(x);
