@@ -11,8 +11,9 @@ float cosf(float x);
 float atan2f(float y, float x);
 
 // Double precision, evaluated in double-double and then rounded once: correctly rounded unless the exact
-// result lies within 2^-90 (pow: 2^-85) of its value from a rounding boundary (never seen in testing).
-// pow treats zeros, infinities, NaN and negative bases as C's pow does.
+// result lies within a relative 2^-90 (pow: 2^-85) of a rounding boundary, which no test has met; log
+// near 1, pow with y = 0.5 and whole powers that fit in 106 bits are exact even there. pow treats zeros,
+// infinities, NaN and negative bases as C's pow does.
 double sin(double x);
 double cos(double x);
 double log(double x);
