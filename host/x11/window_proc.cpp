@@ -116,9 +116,10 @@ void tryOutEvent(const XEvent& event) {
 // The digit row by position: the keys XKB names AE01 to AE10 carry 1 to 9 and 0 on a US layout, and give
 // those digits on every layout, as the row's virtual keys do on Windows. 0 for any other key.
 uint32_t digitRowKey(unsigned keycode) {
-    XkbDescPtr keyboard = XkbGetKeyboard(saverDisplay, XkbKeyNamesMask, XkbUseCoreKbd);
+    XkbDescPtr keyboard = XkbGetMap(saverDisplay, 0, XkbUseCoreKbd);
     uint32_t digit = 0;
-    if (keyboard && keyboard->names && keycode >= keyboard->min_key_code && keycode <= keyboard->max_key_code) {
+    if (keyboard && XkbGetNames(saverDisplay, XkbKeyNamesMask, keyboard) == Success && keyboard->names &&
+        keycode >= keyboard->min_key_code && keycode <= keyboard->max_key_code) {
         const char* name = keyboard->names->keys[keycode].name;  // four characters, NUL-padded
         for (int position = 1; position <= 10 && !digit; ++position) {
             char rowName[8];
@@ -181,7 +182,7 @@ uint32_t virtualKeyFor(XKeyEvent key) {
 
 void saverWindowProc(const XEvent& event) {
     const SaverWindowState& state = saverWindowState;
-    if (event.type == MappingNotify) {  // a new keyboard layout: its letters, keypad and arrows from now on
+    if (event.type == MappingNotify) {  // a new layout; Xlib follows XKB's changes itself, core ones need this
         XRefreshKeyboardMapping(const_cast<XMappingEvent*>(&event.xmapping));
         return;
     }
