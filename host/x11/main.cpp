@@ -159,16 +159,15 @@ bool openDisplay() {
 }
 
 // A window given with --window-id wins over --root, which wins over --window and the Windows switches.
-void carryOut(const Options& options, const CommandLine& command) {
+void carryOut(const Options& options, const CommandLine& command, Window given) {
     const bool fromXScreenSaver = options.root || options.windowId;
     if (!fromXScreenSaver && !options.tryOutWindow &&
         (command.mode == SaverMode::Unset || command.mode == SaverMode::ChangePassword))
         return;  // no password service here; an unknown switch shows nothing
     if (!openDisplay()) return;
 
-    Window window = 0;
-    if (options.windowId && parseWindowId(options.windowId, window)) {
-        runSaverWindow(SaverTarget::Foreign, window, options.run);
+    if (given) {
+        runSaverWindow(SaverTarget::Foreign, given, options.run);
     } else if (options.root) {
         runSaverWindow(SaverTarget::Foreign, rootTarget(), options.run);
     } else if (options.tryOutWindow) {
@@ -211,7 +210,7 @@ int main(int argc, char** argv) {
     if (options.mirrors >= 0 && currentMode != SaverMode::Configure)
         currentContext->useMirrors = uint32_t(options.mirrors);
 
-    carryOut(options, command);
+    carryOut(options, command, given);
 
     delete currentContext;
     currentContext = nullptr;
