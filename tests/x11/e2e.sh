@@ -129,15 +129,16 @@ scenario_foreign() {
   start_in "$probe" /p $((probe))
   until_ok "the glow" hazy "$probe"
   stop TERM
-  # --root draws in XSCREENSAVER_WINDOW; --no-mirrors and --no-glow leave those out; no readout without --fps
-  XSCREENSAVER_WINDOW=$probe start_in "$probe" --root --no-mirrors --no-glow
-  unmirrored "$probe" && dull "$probe"
-  ! readout "$probe" 240 || fail "a readout without --fps"
+  # --root draws in XSCREENSAVER_WINDOW; --no-mirrors leaves the mirrored copies out
+  XSCREENSAVER_WINDOW=$probe start_in "$probe" --root --no-mirrors
+  unmirrored "$probe"
   stop INT
-  # --window-id wins over --root; --fps adds the readout. It follows the window's size and ends with it.
+  # --window-id wins over --root; --fps adds the readout, --no-glow leaves the glow out. It follows the
+  # window's size and ends with it.
   XSCREENSAVER_WINDOW=$(xwininfo -root | awk '/Window id:/ {print $4}') \
     start_in "$probe" --root -window-id $((probe)) --fps --no-glow
   until_ok "the frame-rate readout" readout "$probe" 240
+  dull "$probe"
   xdotool windowsize "$probe" 480 360
   until_ok "a picture in the grown part" drawn "$probe" 330 0 150 360
   until_ok "the readout in the new corner" readout "$probe" 360
@@ -150,11 +151,12 @@ scenario_foreign() {
 }
 
 # M (back on) and S (glow off) change the running scene; a new size keeps it, with the viewport centred in the
-# window; then Escape ends it.
+# window (and no readout without --fps); then Escape ends it.
 resized_then_escape() {
   xdotool key m s windowsize "$window" 400 300
   runs_on "$window"
   mirrored "$window" && dull "$window"
+  ! readout "$window" 300 || fail "a readout without --fps"
   xdotool key Escape
 }
 
