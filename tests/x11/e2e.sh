@@ -218,7 +218,8 @@ echo $s >"%s"\n' "$hack" "$work/daemon/status" >"$work/hack" && chmod 755 "$work
   "${as[@]}" env HOME="$work/daemon" xscreensaver >"$work/log" 2>&1 &
   until_ok "the daemon to blank the screen" xscreensaver-command -activate
   until_ok "the hack to start" eval 'quillon_pid=$(pgrep -n -f "^$hack --root")'
-  runs_on root && drawn root || fail "nothing drawn"
+  until_ok "a picture on xscreensaver's window" drawn root
+  runs_on root
   xscreensaver-command -deactivate
   until_ok "the hack to end" eval '! alive && [ -s "$work/daemon/status" ]'
   [ "$(cat "$work/daemon/status")" = 0 ] || fail "exit status $(cat "$work/daemon/status")"
