@@ -205,12 +205,13 @@ Usage: quillon [options]" ] || fail "$switch: $(cat "$work/err")"
   dialog -c 'xdotool key Tab Tab space Return' && stored 00000001
 }
 
-# The packaged hack under Debian's xscreensaver daemon, which refuses to run as root: then it runs as nobody.
-# A wrapper passes the daemon's SIGTERM on and records the hack's exit status.
+# The packaged hack under Debian's xscreensaver daemon, which refuses to run as root: then it runs as nobody,
+# on a copy of the unpacked package that nobody can reach. A wrapper passes the daemon's SIGTERM on and
+# records the hack's exit status.
 scenario_xscreensaver() {
-  local as=() hack=${PACKAGE_ROOT:?}/usr/libexec/xscreensaver/quillon
+  local as=() hack=$work/package/usr/libexec/xscreensaver/quillon
   [ "$(id -u)" != 0 ] || as=(runuser -u nobody --)
-  chmod 755 "$work" && mkdir -m 777 "$work/daemon"
+  chmod 755 "$work" && mkdir -m 777 "$work/daemon" && cp -r "${PACKAGE_ROOT:?}" "$work/package"
   printf '#!/bin/sh\n"%s" "$@" & trap "kill \\$!" TERM\nwait $!; s=$?; [ $s -le 128 ] || { wait $!; s=$?; }
 echo $s >"%s"\n' "$hack" "$work/daemon/status" >"$work/hack" && chmod 755 "$work/hack"
   printf 'mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\nsplash: False\nprograms: GL: %s --root\n' \
