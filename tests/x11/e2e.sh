@@ -34,9 +34,10 @@ saver_window() { window=$(xdotool search --name "^$1\$" | head -n1) && [ -n "$wi
 # value NAME PROBE-ARGS...: one NAME=value field of what the probe prints.
 value() { local name=$1; shift; "${PROBE:?}" "$@" | tr ' ' '\n' | sed -n "s/^$name=//p"; }
 drawn() { [ "$(value nonblack picture "$@")" -ge 50 ]; }
-# The glow lays a grey haze between the discs: some 250 per mille of the picture, without it under 60.
-hazy() { haze=$(value haze picture "$1") && [ "$haze" -ge 80 ]; }
-dull() { ! hazy "$1" || fail "a glow in $1: haze $haze"; }
+# The glow lays a grey haze between the discs, some 250 per mille of the picture, and beyond them: without it
+# the band 40 pixels wide at the left, outside the circle the discs keep to, is black.
+hazy() { [ "$(value haze picture "$1")" -ge 80 ]; }
+dull() { local haze; haze=$(value haze picture "$1" 0 0 40 0) && [ "$haze" = 0 ] || fail "a glow in $1: $haze"; }
 # readout TARGET HEIGHT: the frame-rate lines are in the lower left corner.
 readout() { [ "$(value nonblack picture "$1" 0 $(($2 - 36)) 100 36)" -ge 50 ]; }
 changed_or_ended() { local before=$1; shift; ! alive || [ "$(value hash picture "$@")" != "$before" ]; }
