@@ -51,6 +51,8 @@ public:
     Kaleidoscope(const Kaleidoscope&) = delete;
     Kaleidoscope& operator=(const Kaleidoscope&) = delete;
 
+    // A new window size: viewport and projection only; the animation and the textures carry on.
+    void resize(int32_t width, int32_t height);
     void startClock();
     void updateClock();
     void buildWedges(float angle);

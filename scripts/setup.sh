@@ -7,6 +7,7 @@ packages=(
   libgl-dev libglu1-mesa-dev libosmesa6-dev libgl1-mesa-dri
   libjpeg62-turbo-dev libgtest-dev libpng-dev
   libx11-dev libxfixes-dev xvfb xdotool x11-utils x11-apps imagemagick
+  x11-xkb-utils procps dpkg-dev xscreensaver
 )
 
 missing=()
@@ -16,6 +17,12 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=""; [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  if [ -n "$sudo_cmd" ] && ! command -v sudo >/dev/null; then
+    echo "setup: these Debian packages are missing: ${missing[*]}" >&2
+    echo "setup: installing them needs root, and sudo is not installed. Run this script as root" >&2
+    echo "setup: (su -c '$0'), or install them yourself as root: apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
   echo "setup: installing ${missing[*]}"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
