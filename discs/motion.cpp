@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "discs/disc_field.h"
+#include "scene/exact_math.h"
 #include "scene/kaleidoscope.h"
 
 namespace {
@@ -72,9 +73,9 @@ void DiscField::step() {
     for (int32_t i = 0; i < discCount; ++i) {
         Disc& disc = discs[i];
         const float r = std::sqrt(disc.position.x * disc.position.x + disc.position.y * disc.position.y);
-        const float theta = std::atan2(disc.position.y, disc.position.x);
-        disc.position.x = r * std::cos(theta + spinRate);
-        disc.position.y = r * std::sin(theta + spinRate);
+        const float theta = exact::atan2f(disc.position.y, disc.position.x);
+        disc.position.x = r * exact::cosf(theta + spinRate);
+        disc.position.y = r * exact::sinf(theta + spinRate);
         disc.force = {0.0f, sinkPull, 0.0f};
     }
 

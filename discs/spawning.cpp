@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "discs/disc_field.h"
+#include "scene/exact_math.h"
 #include "scene/kaleidoscope.h"
 #include "scene/random.h"
 
@@ -29,7 +30,7 @@ void Disc::spawn(int32_t index) {
     phase = float(index) * spawnSpacing;
     const float angle = randomFraction() * fullTurn;
     const float radius = randomFraction() * circleRadius;
-    position = {std::cos(angle) * radius, std::sin(angle) * radius, -0.25f * phase};
+    position = {exact::cosf(angle) * radius, exact::sinf(angle) * radius, -0.25f * phase};
     velocity = {0.0f, 0.0f, 0.0f};
     force = {0.0f, 0.0f, 0.0f};
     size = randomFraction() * 0.7f + 0.2f;

@@ -1,7 +1,6 @@
 // The tuning keys: wedge zoom with the arrows, a push of rotation, the reshuffle, the glide switch.
-#include <cmath>
-
 #include "discs/disc_field.h"
+#include "scene/exact_math.h"
 #include "scene/kaleidoscope.h"
 
 namespace {
@@ -9,7 +8,7 @@ constexpr float zoomStep = 0.01f;         // one step multiplies the wedge count
 constexpr float spinPush = 0.00872664f;   // half a degree per frame, in radians
 
 // Zoom of a wedge count on the scale n = 4 x 3^(2z).
-double zoomOf(float wedgeCount) { return std::log(double(wedgeCount) * 0.25) / std::log(3.0) * 0.5; }
+double zoomOf(float wedgeCount) { return exact::log(double(wedgeCount) * 0.25) / exact::log(3.0) * 0.5; }
 }  // namespace
 
 void DiscField::handleTuningKey(uint32_t key) {
@@ -47,7 +46,7 @@ void DiscField::handleTuningKey(uint32_t key) {
 
 // The scene takes the new, generally fractional, count at once; the glide carries it to an even target.
 void DiscField::setWedgeZoom(float zoom) {
-    const double count = 4.0 * std::pow(3.0, 2.0 * double(zoom));
+    const double count = 4.0 * exact::pow(3.0, 2.0 * double(zoom));
     scene.wedgeCount = float(count);
     scene.wedgeAngle = 360.0f / scene.wedgeCount;
     wedgeGlideSpeed = 0.0f;

@@ -1,8 +1,7 @@
 // Drawing of the disc field's pass: blend and texture state, the pulsing logo, and one quad per disc.
-#include <cmath>
-
 #include "discs/disc_field.h"
 #include "platform/gl.h"
+#include "scene/exact_math.h"
 #include "scene/kaleidoscope.h"
 
 namespace {
@@ -10,7 +9,7 @@ constexpr int atlasImage = 0, logoImage = 2;
 
 // The logo quad, toward the lower right; the whole 256 x 64 mask, top row at the top edge.
 void drawLogoQuad(float seconds, GLuint texture) {
-    const float m = (std::cos(seconds * 0.2f) + 1.0f) * 0.5f;
+    const float m = (exact::cosf(seconds * 0.2f) + 1.0f) * 0.5f;
     glBindTexture(GL_TEXTURE_2D, texture);
     glPushMatrix();
     glTranslatef(5.2f, -5.1f, 0.0f);
@@ -66,7 +65,7 @@ void Disc::drawDisc() {
     glBegin(GL_QUADS);
     glNormal3f(0.0f, 0.0f, 1.0f);
     // Just under four pulses per life cycle; b is 1 at its start.
-    const float b = (std::cos(phase * 25.132f) + 1.0f) * 0.5f;
+    const float b = (exact::cosf(phase * 25.132f) + 1.0f) * 0.5f;
     glColor4f(b * colorPulse[0] + color[0], b * colorPulse[1] + color[1], b * colorPulse[2] + color[2],
               b * colorPulse[3] + color[3]);
     const float right = cellU + cellWidth, bottom = cellV + cellHeight;

@@ -11,12 +11,24 @@ constexpr float glowInset = 0.02f;
 }  // namespace
 
 bool Kaleidoscope::drawFrame(uint32_t options) {
-    mirrorThisFrame = (options & frameOptionMirrors) != 0 && !mirrorsOff;
     glDrawBuffer(GL_BACK);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glLoadIdentity();
     gluLookAt(0.0, 0.0, 5.5, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
+    update(options);
 
+    const bool glowOn = glowAvailable && !glowOff;
+    if (glowOn) captureGlow();
+    drawWedges(true);
+    if (glowOn) drawGlow(glowLayers, glowInset);
+    glFlush();
+    return true;
+}
+
+// Everything a frame changes apart from the picture: the mirror decision, time and the disc field, the
+// eased wedge angle, and the geometry built from it.
+void Kaleidoscope::update(uint32_t options) {
+    mirrorThisFrame = (options & frameOptionMirrors) != 0 && !mirrorsOff;
     advance();
     if (transitionActive) {
         const float d = (clockSeconds - transitionStart) / transitionDuration;
@@ -28,13 +40,6 @@ bool Kaleidoscope::drawFrame(uint32_t options) {
         }
     }
     buildWedges(wedgeAngle);
-
-    const bool glowOn = glowAvailable && !glowOff;
-    if (glowOn) captureGlow();
-    drawWedges(true);
-    if (glowOn) drawGlow(glowLayers, glowInset);
-    glFlush();
-    return true;
 }
 
 void Kaleidoscope::advance() {

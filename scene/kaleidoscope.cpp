@@ -16,14 +16,6 @@ uint32_t glowTexture = 0;
 namespace {
 constexpr int glowSize = 128;
 
-void setProjection(int32_t width, int32_t height) {
-    glViewport(0, 0, width, height);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    gluPerspective(90.0, double(width) / double(height), 1.0, 20.0);
-    glMatrixMode(GL_MODELVIEW);
-}
-
 void createGlowTexture() {
     std::vector<unsigned char> zeros(glowSize * glowSize * 4, 0);
     GLuint name = 0;
@@ -55,7 +47,7 @@ Kaleidoscope::Kaleidoscope(int32_t width, int32_t height)
     crt::rand();
 
     buildWedges(36.0f);
-    setProjection(width, height);
+    resize(width, height);
     mirrorThisFrame = true;
     startClock();
 
@@ -69,6 +61,17 @@ Kaleidoscope::Kaleidoscope(int32_t width, int32_t height)
 
     glowAvailable = extensionsOfferGlow(reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS)));
     if (glowAvailable) createGlowTexture();
+}
+
+// A 90-degree vertical field of view whatever the aspect; the glow capture restores this viewport.
+void Kaleidoscope::resize(int32_t width, int32_t height) {
+    viewportWidth = width;
+    viewportHeight = height;
+    glViewport(0, 0, width, height);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluPerspective(90.0, double(width) / double(height), 1.0, 20.0);
+    glMatrixMode(GL_MODELVIEW);
 }
 
 // The disc field deletes its textures here, while the context is still current. The glow texture

@@ -51,11 +51,14 @@ public:
     Kaleidoscope(const Kaleidoscope&) = delete;
     Kaleidoscope& operator=(const Kaleidoscope&) = delete;
 
+    // A new window size: viewport and projection only; the animation and the textures carry on.
+    void resize(int32_t width, int32_t height);
     void startClock();
     void updateClock();
     void buildWedges(float angle);
     void drawWedges(bool drawLogo);
     bool drawFrame(uint32_t options);
+    void update(uint32_t options);
     void advance();
     void chooseWedgeCount();
     bool handleKey(uint32_t code);

@@ -1,8 +1,7 @@
 // Wedge geometry (slot count, clip planes, the narrow last slot) and the mirrored drawing of the field.
-#include <cmath>
-
 #include "discs/disc_field.h"
 #include "platform/gl.h"
+#include "scene/exact_math.h"
 #include "scene/kaleidoscope.h"
 
 namespace {
@@ -12,8 +11,8 @@ double radians(float degrees) { return double(degrees) * double(degreesToRadians
 
 // A plane through the origin, perpendicular to the disc plane, keeping the side its normal points to.
 void setPlane(double plane[4], double angleRadians) {
-    plane[0] = std::cos(angleRadians);
-    plane[1] = std::sin(angleRadians);
+    plane[0] = exact::cos(angleRadians);
+    plane[1] = exact::sin(angleRadians);
     plane[2] = 0.0;
     plane[3] = 0.0;
 }

@@ -3,23 +3,37 @@
 
 Written from the rules of the scene, the disc field and the palette, not from the C++ sources: every
 32-bit float operation is done in double precision and rounded once to float (exact for +, -, *, / and
-sqrt, since a double holds more than twice a float's bits), the float functions come from the C library
-through ctypes, and the state digest is the golden test's FNV-1a. It prints the digest every 250 frames
+sqrt, since a double holds more than twice a float's bits), sin, cos, atan2, log and pow are mpmath's at
+256 bits rounded once (the core's own functions are correctly rounded), and the state digest is the golden
+test's FNV-1a. It prints the digest every 250 frames
 and a few readable values, for tests/golden_run_test.cpp to be compared with by eye.
 
-    scripts/golden-reference.py            # about a minute
+    scripts/golden-reference.py            # a minute or two (python3-mpmath)
 """
-import ctypes
-import ctypes.util
 import math
 import struct
 
-libm = ctypes.CDLL(ctypes.util.find_library("m"))
-for name in ("sinf", "cosf"):
-    getattr(libm, name).restype = ctypes.c_float
-    getattr(libm, name).argtypes = [ctypes.c_float]
-libm.atan2f.restype = ctypes.c_float
-libm.atan2f.argtypes = [ctypes.c_float, ctypes.c_float]
+import mpmath
+
+mpmath.mp.prec = 256  # far beyond what rounding to a float or a double can need
+
+
+def rounded(value, bits):
+    """An mpmath value rounded to nearest-even with `bits` bits, as a Python float."""
+    with mpmath.workprec(bits):
+        return float(+value)
+
+
+class libm:
+    """Correctly rounded functions: the exact value to 256 bits, rounded once."""
+
+    sinf = staticmethod(lambda x: rounded(mpmath.sin(x), 24))
+    cosf = staticmethod(lambda x: rounded(mpmath.cos(x), 24))
+    atan2f = staticmethod(lambda y, x: rounded(mpmath.atan2(y, x), 24))
+    sin = staticmethod(lambda x: rounded(mpmath.sin(x), 53))
+    cos = staticmethod(lambda x: rounded(mpmath.cos(x), 53))
+    log = staticmethod(lambda x: rounded(mpmath.log(x), 53))
+    pow = staticmethod(lambda x, y: rounded(mpmath.power(x, y), 53))
 
 
 def f(x):
@@ -133,7 +147,7 @@ class Model:
             n += 1
         self.wedges_to_draw = n
         rad = lambda deg: deg * f(0.01745328)  # noqa: E731
-        plane = lambda r: [math.cos(r), math.sin(r), 0.0, 0.0]  # noqa: E731
+        plane = lambda r: [libm.cos(r), libm.sin(r), 0.0, 0.0]  # noqa: E731
         self.clip0 = [1.0, 0.0, 0.0, 0.0]
         self.clip1 = plane(rad(f(f(a + 270.0) - 90.0)))
         fraction = f(self.wedge_count - float(int(self.wedge_count)))
@@ -229,7 +243,7 @@ class Model:
 
     # Keys.
     def set_wedge_zoom(self, z):
-        n = 4.0 * math.pow(3.0, 2.0 * z)
+        n = 4.0 * libm.pow(3.0, 2.0 * z)
         self.wedge_count = f(n)
         self.wedge_angle = f(360.0 / self.wedge_count)
         self.glide_speed = 0.0
@@ -237,7 +251,7 @@ class Model:
 
     def tuning_key(self, code):
         if code in (VK_LEFT, VK_RIGHT):
-            zoom = math.log(self.wedge_count * 0.25) / math.log(3.0) * 0.5
+            zoom = libm.log(self.wedge_count * 0.25) / libm.log(3.0) * 0.5
             # The left arrow clamps only at 0, the right one only at 1.
             zoom = max(f(zoom - f(0.01)), 0.0) if code == VK_LEFT else min(f(zoom + f(0.01)), 1.0)
             self.glide = True
@@ -384,7 +398,7 @@ class Model:
 
 KEYS = {30: "5", 60: [VK_RIGHT] * 3, 100: [VK_LEFT], 130: [VK_UP] * 3, 160: "G", 200: ["G", VK_RIGHT],
         240: "M", 260: "S", 300: "09", 360: [VK_DOWN], 420: [VK_SPACE], 480: "1234678", 520: ["A", 96, 27],
-        600: [VK_LEFT] * 6, 700: "MS", 800: [VK_DOWN, VK_UP]}
+        600: [VK_LEFT] * 6, 700: "MS", 800: [VK_DOWN, VK_UP], 850: [27]}
 
 
 def main():

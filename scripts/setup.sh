@@ -7,8 +7,9 @@ packages=(
   libgl-dev libglu1-mesa-dev libosmesa6-dev libgl1-mesa-dri
   libjpeg62-turbo-dev libgtest-dev libpng-dev
   libx11-dev libxfixes-dev xvfb xdotool x11-utils x11-apps imagemagick
-  # The fuzz targets: clang with libFuzzer, and apt-get source for the libjpeg-turbo they are built against.
-  clang-14 libclang-rt-14-dev dpkg-dev
+  x11-xkb-utils procps dpkg-dev xscreensaver
+  # The fuzz targets: clang with libFuzzer (dpkg-dev for apt-get source of the libjpeg-turbo they build against).
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()
@@ -18,6 +19,12 @@ done
 
 if [ ${#missing[@]} -gt 0 ]; then
   sudo_cmd=""; [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
+  if [ -n "$sudo_cmd" ] && ! command -v sudo >/dev/null; then
+    echo "setup: these Debian packages are missing: ${missing[*]}" >&2
+    echo "setup: installing them needs root, and sudo is not installed. Run this script as root" >&2
+    echo "setup: (su -c '$0'), or install them yourself as root: apt-get install ${missing[*]}" >&2
+    exit 1
+  fi
   echo "setup: installing ${missing[*]}"
   $sudo_cmd apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -37,11 +37,9 @@ timeout 120 wineboot -i >/dev/null 2>&1
 status=0
 echo "test-win32: unit tests"
 mkdir -p build/mingw/e2e
-QUILLON_SHOT_DIR=$(winepath -w build/mingw/e2e)
-export QUILLON_SHOT_DIR  # the preview test keeps what it drew in the child there
-if ! timeout 300 wine build/mingw/tests/win32/quillon_win32_tests.exe 2>&1 | tr -d '\r'; then status=1; fi
-[ -f build/mingw/e2e/preview-child.ppm ] &&
-  convert build/mingw/e2e/preview-child.ppm build/mingw/e2e/preview-child.png && rm build/mingw/e2e/preview-child.ppm
+for program in quillon_win32_tests quillon_golden_tests math/quillon_math_check; do
+  if ! timeout 300 wine "build/mingw/tests/win32/$program.exe" 2>&1 | tr -d '\r'; then status=1; fi
+done
 echo "test-win32: end to end"
 timeout 300 tests/win32/e2e.sh build/mingw build/mingw/e2e || status=1
 

@@ -1,6 +1,7 @@
 // Long runs of the whole scene on the scripted clock, with random bursts of command keys: through days of
 // scene time, where the 32-bit clock steps by whole seconds, the field stays bounded, finite and in range,
-// and steady frames allocate nothing. QUILLON_LONG_RUN_SCALE=N makes every stretch N times longer.
+// and steady frames allocate nothing. QUILLON_LONG_RUN_SCALE=N makes every stretch N times longer. And
+// faults in what is drawn leave the simulation as it was.
 #include <malloc.h>
 
 #include <cmath>
@@ -9,6 +10,7 @@
 #include <random>
 
 #include "support/scene_fixture.h"
+#include "support/state_digest.h"
 
 // Counts the operator new calls made from this binary's own code (ours, statically linked), not those of
 // Mesa's shader compiler, which allocates whenever it meets a new drawing state. All of them use malloc.
@@ -76,7 +78,46 @@ protected:
         width = 32;  // the disc state does not depend on the picture size; small frames keep it fast
         height = 24;
     }
+
+    // Seed 42 drawn for 60 frames on a fresh context of the given size, every command key pressed once on
+    // the way; the state's digest at the end.
+    uint64_t digestOfDrawnRun(int w, int h) {
+        scene.reset();
+        context = std::make_unique<OffscreenContext>(w, h);
+        platform::manual::setFrequency(platform::manual::defaultFrequency);
+        platform::manual::setCalendarSeconds(42);
+        testing::internal::CaptureStderr();  // libjpeg's word on damaged images
+        scene = std::make_unique<Kaleidoscope>(w, h);
+        testing::internal::GetCapturedStderr();
+        for (int frame = 0; frame < 60; ++frame) {
+            if (frame % 2 == 0 && frame < 36) scene->handleKey(commandKeys[frame / 2]);
+            frameAfter(42);
+        }
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        return stateDigest(*scene);
+    }
 };
+
+// Faults change the picture, never the simulation. Images missing, or damaged so that they fail to load (the
+// discs and the logo are then plain quads); frames of 1 x 1, 127 x 1 and 4000 x 64 pixels, smaller than the
+// glow's 128 x 128 corner or far wider than high; and, where ctest hides an extension, no glow at all: the
+// same seed and keys reach the same state as without any fault.
+TEST_F(DiscLongRun, FaultsChangeNothingButThePicture) {
+    const uint64_t unharmed = digestOfDrawnRun(32, 24);
+    const unsigned char damaged[] = "\xFF\xD8\xFF\xDB not the rest of a picture";
+    const struct { const char* what; int width, height; bool ownImages; const unsigned char* image; } cases[] = {
+        {"images missing", 32, 24, false, nullptr}, {"images damaged", 32, 24, false, damaged},
+        {"1 x 1", 1, 1, true, nullptr}, {"127 x 1", 127, 1, true, nullptr}, {"4000 x 64", 4000, 64, true, nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::manual::clearResources();
+        for (const char* name : {"JPEG_DISCS_MASK", "LOGO_MASK"})
+            if (!c.ownImages) platform::manual::setResource(name, c.image, sizeof damaged);
+        EXPECT_EQ(digestOfDrawnRun(c.width, c.height), unharmed);
+        const TextureImage* images = scene->discField->images.get();
+        EXPECT_EQ(images[0].texture != 0 && images[2].texture != 0, c.ownImages);
+    }
+}
 
 // Stretches of 42 ms frames after jumps of the clock (a machine waking up after days, say), the last one
 // beyond 2^23 seconds, where a float's step is a whole second. One key burst of one to six keys in about

@@ -7,9 +7,11 @@ TEST(CommandLine, SwitchesWindowNumbersAndProgramNames) {
     const struct { const char* line; SaverMode mode; int32_t window; bool foreground; } cases[] = {
         {"quillon.scr    ", SaverMode::Configure, 0, false},
         {"quillon.scr /c", SaverMode::Configure, 0, true},  // no window: the foreground one owns the dialog
+        {"quillon.scr /c : ", SaverMode::Configure, 0, true},  // blanks and colons only: still no window
         {"quillon.scr /c:1234", SaverMode::Configure, 1234, false},
         {"quillon.scr /C 1234", SaverMode::Configure, 1234, false},
         {"quillon.scr -s", SaverMode::Saver, 0, false},
+        {"quillon.scr /scr", SaverMode::Saver, 0, false},
         {"quillon.scr s", SaverMode::Saver, 0, false},
         {"quillon.scr /S 1234", SaverMode::Saver, 0, false},
         {"quillon.scr /p:1234", SaverMode::Preview, 1234, false},
@@ -23,7 +25,9 @@ TEST(CommandLine, SwitchesWindowNumbersAndProgramNames) {
         {"quillon.scr /p", SaverMode::Preview, 0, false},
         {"quillon.scr /x", SaverMode::Unset, 0, false},
         {"quillon.scr //s", SaverMode::Unset, 0, false},
+        {"quillon.scr --s", SaverMode::Unset, 0, false},
         {"quillon.scr /", SaverMode::Unset, 0, false},
+        {"quillon.scr -", SaverMode::Unset, 0, false},
         {"\"C:\\Program Files\\quillon.scr\" /s", SaverMode::Saver, 0, false},
         {"\"unterminated /s", SaverMode::Configure, 0, false},
         // An unquoted path ends at its first blank; the rest is read as the switch.

@@ -26,6 +26,12 @@ TEST_F(SceneClock, OneSecondWindowSetsTheRateAndTheDelay) {
         scene->updateClock();
         EXPECT_EQ(scene->sleepMs, s.after) << s.rate << " from " << s.before;
     }
+    // A window of exactly one second closes the sample: 2048 ms less the clock at 1048 ms is 1.0 to the last
+    // bit (found by a search over millisecond counts).
+    scene->lastFpsSampleTime = float(1048 * double(0.001f));
+    platform::manual::setCounter(counterOrigin + 2048 * 1000);
+    scene->updateClock();
+    EXPECT_EQ(scene->framesSinceSample, 0);
 }
 
 TEST_F(SceneClock, MillisecondResolutionOverLongRuns) {
@@ -33,10 +39,11 @@ TEST_F(SceneClock, MillisecondResolutionOverLongRuns) {
     scene->updateClock();
     EXPECT_EQ(scene->clockSeconds, float(2 * double(0.001f)));
 
-    // A nanosecond counter over 200 days: counts x 1000 would overflow 64 bits.
+    // A nanosecond counter over 200 days, from a start 5 s in: counts x 1000 would overflow 64 bits.
     platform::manual::setFrequency(1000000000);
+    platform::manual::setCounter(5000000000);
     scene->startClock();
-    platform::manual::setCounter(int64_t(200) * 86400 * 1000000000 + 123456789);
+    platform::manual::setCounter(int64_t(200) * 86400 * 1000000000 + 5123456789);
     scene->updateClock();
     EXPECT_EQ(scene->clockSeconds, float(double(int64_t(200) * 86400000 + 123) * double(0.001f)));
 }

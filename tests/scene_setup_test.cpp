@@ -1,5 +1,6 @@
 // Scene construction: the state it leaves in OpenGL, the seed, the random generator and the glow check.
 #include "support/scene_fixture.h"
+#include "support/state_digest.h"
 
 #include <cstring>
 
@@ -8,13 +9,12 @@
 using SceneSetup = SceneTest;
 
 // gluPerspective(90, w / h, 1, 20): 90 degrees vertically, so x is scaled by h / w; the viewport fills the window.
-TEST_F(SceneSetup, ViewportAndProjectionReadBack) {
-    GLint viewport[4], depthFunc = 0, mode = 0;
+void expectViewportAndProjection(const Kaleidoscope& scene, int width, int height) {
+    GLint viewport[4], mode = 0;
     glGetIntegerv(GL_VIEWPORT, viewport);
-    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
     glGetIntegerv(GL_MATRIX_MODE, &mode);
     EXPECT_EQ(std::pair(viewport[2], viewport[3]), std::pair(width, height));
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && depthFunc == GL_LEQUAL);
+    EXPECT_EQ(std::pair(scene.viewportWidth, scene.viewportHeight), std::pair(width, height));
     EXPECT_EQ(mode, GL_MODELVIEW);
     double m[16];
     glGetDoublev(GL_PROJECTION_MATRIX, m);
@@ -23,11 +23,22 @@ TEST_F(SceneSetup, ViewportAndProjectionReadBack) {
     EXPECT_NEAR(m[14], -40.0 / 19.0, 1e-6);  // near 1, far 20
 }
 
-TEST(Random, KnownSeedsGiveTheRuntimeSequence) {
-    crt::srand(1);
-    for (int expected : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(crt::rand(), expected);
-    crt::srand(0xFFFFFFFFu);  // wraps in 32 bits
-    EXPECT_EQ(crt::rand(), 35);
+// A resize changes the viewport and the projection alone, and a frame's glow capture returns to the new size.
+TEST_F(SceneSetup, ViewportAndProjectionFollowTheSize) {
+    GLint depthFunc = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && depthFunc == GL_LEQUAL);
+    expectViewportAndProjection(*scene, width, height);
+    for (const auto& [w, h] : {std::pair(300, 100), std::pair(90, 200)}) {
+        frameAfter(500);
+        const uint64_t before = stateDigest(*scene);
+        const uint32_t glow = glowTexture;
+        scene->resize(w, h);
+        EXPECT_TRUE(stateDigest(*scene) == before && glowTexture == glow);
+        expectViewportAndProjection(*scene, w, h);
+        frameAfter(40);
+        expectViewportAndProjection(*scene, w, h);
+    }
 }
 
 // Start times 256 seconds apart seed the same sequence, and with it the same first wedge count.

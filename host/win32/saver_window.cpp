@@ -16,16 +16,6 @@ void (*saverFrameDrawn)() = nullptr;
 namespace {
 void showError(const char* text) { MessageBoxA(nullptr, text, "Error", MB_OK); }
 
-PIXELFORMATDESCRIPTOR pixelFormatRequest() {
-    PIXELFORMATDESCRIPTOR request{};
-    request.nSize = sizeof request;  // 40
-    request.nVersion = 1;
-    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
-    request.iPixelType = PFD_TYPE_RGBA;
-    request.cColorBits = 32;
-    return request;
-}
-
 // False (after telling the user) when no format fits or it cannot be set.
 bool setPixelFormat(HDC deviceContext) {
     const PIXELFORMATDESCRIPTOR request = pixelFormatRequest();
@@ -70,6 +60,16 @@ void frameLoop(HDC deviceContext) {
     }
 }
 }  // namespace
+
+PIXELFORMATDESCRIPTOR pixelFormatRequest() {
+    PIXELFORMATDESCRIPTOR request{};
+    request.nSize = sizeof request;  // 40
+    request.nVersion = 1;
+    request.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    request.iPixelType = PFD_TYPE_RGBA;
+    request.cColorBits = 32;
+    return request;
+}
 
 bool registerSaverClass() {
     WNDCLASSA windowClass{};

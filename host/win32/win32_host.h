@@ -14,6 +14,8 @@ void runSaverWindow(HWND parent, int showCommand);
 
 // The "OpenGL" window class; false when RegisterClassA fails.
 bool registerSaverClass();
+// The pixel format the saver window asks for: RGBA, 32 colour bits, double-buffered OpenGL in a window.
+PIXELFORMATDESCRIPTOR pixelFormatRequest();
 
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK configDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

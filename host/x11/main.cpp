@@ -6,6 +6,7 @@
 
 #include <X11/Xatom.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,25 +19,30 @@ volatile std::sig_atomic_t stopSignalled = 0;
 namespace {
 
 const char usage[] =
-    "Usage: quillon [option]\n"
+    "Usage: quillon [options]\n"
     "  --root             draw on the window in XSCREENSAVER_WINDOW, else on the root window\n"
-    "  --window-id ID     draw into the existing window ID (decimal or 0x hex)\n"
+    "  --window-id ID     draw into the existing window ID (decimal or 0x hex); wins over --root\n"
     "  --window           draw in an ordinary window to try it out (Escape or q closes it)\n"
-    "  --no-mirrors       leave out the mirrored copies for this run (the stored setting stays)\n"
+    "  --mirrors          draw the mirrored copies, whatever the stored setting says\n"
+    "  --no-mirrors       leave the mirrored copies out (without either, the stored setting applies)\n"
+    "  --fps, --no-fps    show the frame rate and the time a frame takes in the lower left corner, or not\n"
+    "  --glow, --no-glow  the soft glow on (the default, where the driver allows it) or off\n"
     "  --help             show this text\n"
     "  /s                 full-screen saver: a key, a click or moving the mouse ends it\n"
     "  /p ID, /l ID       preview inside window ID (decimal)\n"
     "  /c                 settings dialog (also with no option at all)\n"
-    "Options may also be written with one dash (-root, -window-id ...).\n"
+    "Options may also be written with one dash (-root, -window-id ...); the last of a pair wins.\n"
     "Keys while it runs: space, arrows (fewer/more wedges, spin, reshuffle), 1-9 and 0 (wedge count),\n"
     "M (mirrors), S (glow). Under xscreensaver, xscreensaver itself ends the saver.\n";
 
 struct Options {
     bool help = false;
-    bool noMirrors = false;
+    int mirrors = -1;  // -1: the stored setting; 0 or 1 from --no-mirrors or --mirrors
+    RunOptions run;
     bool root = false;
     bool tryOutWindow = false;
     const char* windowId = nullptr;  // --window-id's argument
+    const char* unknown = nullptr;   // the first option that is none of ours
     std::string commandLine;         // everything else, program name first, for parseCommandLine
 };
 
@@ -45,6 +51,14 @@ bool isOption(const char* argument, const char* name) {
     if (argument[0] != '-') return false;
     const char* rest = argument[1] == '-' ? argument + 2 : argument + 1;
     return std::strcmp(rest, name) == 0;
+}
+
+// What parseCommandLine takes by the Windows rules: '/' and anything, a word without a dash (the number after
+// /p), or one dash with at most one letter and then only digits and colons (-s, -p1234, -c:5, a lone -).
+bool isWindowsSwitch(const char* argument) {
+    if (argument[0] != '-') return true;
+    const char* rest = argument + 1 + (std::isalpha(static_cast<unsigned char>(argument[1])) ? 1 : 0);
+    return std::strspn(rest, "0123456789:") == std::strlen(rest);
 }
 
 // A window id in decimal or 0x hex; false when it is not one.
@@ -67,13 +81,26 @@ Options readOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (isOption(argument, "help")) options.help = true;
-        else if (isOption(argument, "no-mirrors")) options.noMirrors = true;
+        else if (isOption(argument, "mirrors")) options.mirrors = 1;
+        else if (isOption(argument, "no-mirrors")) options.mirrors = 0;
+        else if (isOption(argument, "fps")) options.run.showFrameRate = true;
+        else if (isOption(argument, "no-fps")) options.run.showFrameRate = false;
+        else if (isOption(argument, "glow")) options.run.glow = true;
+        else if (isOption(argument, "no-glow")) options.run.glow = false;
         else if (isOption(argument, "root")) options.root = true;
         else if (isOption(argument, "window")) options.tryOutWindow = true;
         else if (isOption(argument, "window-id")) options.windowId = i + 1 < argc ? argv[++i] : "";
-        else options.commandLine += std::string(" ") + argument;
+        else if (isWindowsSwitch(argument)) options.commandLine += std::string(" ") + argument;
+        else if (!options.unknown) options.unknown = argument;
     }
     return options;
+}
+
+// A mistake on the command line: one line that names it, then the usage, and exit status 1.
+int usageError(const char* format, const char* what) {
+    std::fprintf(stderr, format, what);
+    std::fputs(usage, stderr);
+    return 1;
 }
 
 // The window xscreensaver made for us, else the root window; never one of our own.
@@ -131,27 +158,26 @@ bool openDisplay() {
     return true;
 }
 
-void carryOut(const Options& options, const CommandLine& command) {
+// A window given with --window-id wins over --root, which wins over --window and the Windows switches.
+void carryOut(const Options& options, const CommandLine& command, Window given) {
     const bool fromXScreenSaver = options.root || options.windowId;
     if (!fromXScreenSaver && !options.tryOutWindow &&
         (command.mode == SaverMode::Unset || command.mode == SaverMode::ChangePassword))
         return;  // no password service here; an unknown switch shows nothing
     if (!openDisplay()) return;
 
-    if (options.root) {
-        runSaverWindow(SaverTarget::Foreign, rootTarget());
-    } else if (options.windowId) {
-        Window window = 0;
-        if (parseWindowId(options.windowId, window)) runSaverWindow(SaverTarget::Foreign, window);
-        else std::fprintf(stderr, "quillon: --window-id needs a window id, not \"%s\"\n", options.windowId);
+    if (given) {
+        runSaverWindow(SaverTarget::Foreign, given, options.run);
+    } else if (options.root) {
+        runSaverWindow(SaverTarget::Foreign, rootTarget(), options.run);
     } else if (options.tryOutWindow) {
-        runSaverWindow(SaverTarget::TryOutWindow, 0);
+        runSaverWindow(SaverTarget::TryOutWindow, 0, options.run);
     } else if (command.mode == SaverMode::Configure) {
         runConfigDialog(command.ownerIsForeground ? activeWindow() : Window(uint32_t(command.window)));
     } else if (command.mode == SaverMode::Preview) {
-        runSaverWindow(SaverTarget::Foreign, Window(uint32_t(command.window)));
+        runSaverWindow(SaverTarget::Foreign, Window(uint32_t(command.window)), options.run);
     } else if (command.mode == SaverMode::Saver) {
-        runSaverWindow(SaverTarget::FullScreen, 0);
+        runSaverWindow(SaverTarget::FullScreen, 0, options.run);
     }
     XCloseDisplay(saverDisplay);
     saverDisplay = nullptr;
@@ -161,6 +187,10 @@ void carryOut(const Options& options, const CommandLine& command) {
 
 int main(int argc, char** argv) {
     const Options options = readOptions(argc, argv);
+    if (options.unknown) return usageError("quillon: unknown option %s\n", options.unknown);
+    Window given = 0;
+    if (options.windowId && !parseWindowId(options.windowId, given))
+        return usageError("quillon: --window-id needs a window id, not \"%s\"\n", options.windowId);
     if (options.help) {
         std::fputs(usage, stdout);
         return 0;
@@ -176,9 +206,11 @@ int main(int argc, char** argv) {
     if (!currentContext) return 0;
     currentContext->loadSystemSettings();
     currentContext->loadSaverSettings();
-    if (options.noMirrors && currentMode != SaverMode::Configure) currentContext->useMirrors = 0;
+    // The stored setting applies only when the command line says nothing about the mirrors.
+    if (options.mirrors >= 0 && currentMode != SaverMode::Configure)
+        currentContext->useMirrors = uint32_t(options.mirrors);
 
-    carryOut(options, command);
+    carryOut(options, command, given);
 
     delete currentContext;
     currentContext = nullptr;

@@ -1,5 +1,5 @@
 // The saver window and frame loop: a GLX context on our own window or on one we were given, the scene
-// built at the window's size (and rebuilt when it changes), and teardown in reverse order.
+// built at the window's size (and resized with it), and teardown in reverse order.
 #include "host/saver_context.h"
 #include "host/x11/x11_host.h"
 #include "scene/kaleidoscope.h"
@@ -55,8 +55,9 @@ Cursor makeHiddenCursor(Window window) {
     return cursor;
 }
 
-void nameWindow(Window window) {
-    XStoreName(saverDisplay, window, "SaverWindow");
+// The full-screen window keeps the Windows saver's title; the try-out window shows the saver's name.
+void nameWindow(Window window, SaverTarget target) {
+    XStoreName(saverDisplay, window, target == SaverTarget::FullScreen ? "SaverWindow" : "Quillon");
     XClassHint hint{const_cast<char*>("quillon"), const_cast<char*>("Quillon")};
     XSetClassHint(saverDisplay, window, &hint);
     XSetWMProtocols(saverDisplay, window, &saverWindowState.deleteWindowAtom, 1);
@@ -81,7 +82,7 @@ Window createOwnWindow(SaverTarget target, Surface& surface) {
                                         CWColormap | CWBackPixel | CWBorderPixel | CWEventMask | CWOverrideRedirect,
                                         &attributes);
     if (!window) return 0;
-    nameWindow(window);
+    nameWindow(window, target);
     saverWindowState.width = width;
     saverWindowState.height = height;
     return window;
@@ -119,13 +120,6 @@ void sleepMilliseconds(int32_t ms) {
     nanosleep(&pause, nullptr);
 }
 
-// The scene fixes its viewport and projection when it is built, so a new size means a new scene.
-void rebuildScene() {
-    delete currentScene;
-    currentScene = nullptr;
-    currentScene = new (std::nothrow) Kaleidoscope(saverWindowState.width, saverWindowState.height);
-}
-
 void takeWaitingEvents() {
     while (!saverWindowState.quit && !stopSignalled && XPending(saverDisplay)) {
         XEvent event;
@@ -134,16 +128,22 @@ void takeWaitingEvents() {
     }
 }
 
-void frameLoop() {
+void frameLoop(FrameRateReadout* readout) {
+    SaverWindowState& state = saverWindowState;
     for (;;) {
         takeWaitingEvents();
-        if (saverWindowState.quit || stopSignalled) break;
-        if (saverWindowState.sizeChanged) {
-            saverWindowState.sizeChanged = false;
-            rebuildScene();
+        if (state.quit || stopSignalled) break;
+        if (state.sizeChanged) {
+            state.sizeChanged = false;
+            if (currentScene) currentScene->resize(state.width, state.height);
         }
+        if (readout) readout->frameStarts();
         const uint32_t options = currentContext->useMirrors != 0 ? frameOptionMirrors : 0;
-        if (currentScene && currentScene->drawFrame(options)) glXSwapBuffers(saverDisplay, saverWindowState.window);
+        if (currentScene && currentScene->drawFrame(options)) {
+            if (readout) readout->draw(state.width, state.height);
+            glXSwapBuffers(saverDisplay, state.window);
+        }
+        if (readout) readout->frameEnds();
         sleepMilliseconds(currentScene ? currentScene->sleepMs : 100);
     }
 }
@@ -167,7 +167,7 @@ void releaseSurface(Window window, Surface& surface) {
 
 }  // namespace
 
-void runSaverWindow(SaverTarget target, Window foreignWindow) {
+void runSaverWindow(SaverTarget target, Window foreignWindow, const RunOptions& options) {
     SaverWindowState& state = saverWindowState;
     state.target = target;
     state.protocolsAtom = XInternAtom(saverDisplay, "WM_PROTOCOLS", False);
@@ -223,8 +223,11 @@ void runSaverWindow(SaverTarget target, Window foreignWindow) {
     }
 
     currentScene = new (std::nothrow) Kaleidoscope(state.width, state.height);
-    frameLoop();
+    if (currentScene && !options.glow) currentScene->glowOff = true;  // as the S key does; S turns it back on
+    FrameRateReadout* readout = options.showFrameRate ? new (std::nothrow) FrameRateReadout : nullptr;
+    frameLoop(readout);
 
+    delete readout;
     delete currentScene;  // while the context is still current: the scene deletes its textures
     currentScene = nullptr;
     releaseSurface(window, surface);

@@ -5,8 +5,12 @@
 #include "host/x11/x11_host.h"
 #include "scene/kaleidoscope.h"
 
+#include <X11/XKBlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
+
+#include <cstdio>
+#include <cstring>
 
 SaverWindowState saverWindowState;
 
@@ -109,6 +113,24 @@ void tryOutEvent(const XEvent& event) {
     }
 }
 
+// The digit row by position: the keys XKB names AE01 to AE10 carry 1 to 9 and 0 on a US layout, and give
+// those digits on every layout, as the row's virtual keys do on Windows. 0 for any other key.
+uint32_t digitRowKey(unsigned keycode) {
+    XkbDescPtr keyboard = XkbGetMap(saverDisplay, 0, XkbUseCoreKbd);
+    uint32_t digit = 0;
+    if (keyboard && XkbGetNames(saverDisplay, XkbKeyNamesMask, keyboard) == Success && keyboard->names &&
+        keycode >= keyboard->min_key_code && keycode <= keyboard->max_key_code) {
+        const char* name = keyboard->names->keys[keycode].name;  // four characters, NUL-padded
+        for (int position = 1; position <= 10 && !digit; ++position) {
+            char rowName[8];
+            std::snprintf(rowName, sizeof rowName, "AE%02d", position);
+            if (std::strncmp(name, rowName, XkbKeyNameLength) == 0) digit = uint32_t('0' + position % 10);
+        }
+    }
+    if (keyboard) XkbFreeKeyboard(keyboard, 0, True);
+    return digit;
+}
+
 }  // namespace
 
 uint32_t tickCount() {
@@ -133,9 +155,10 @@ void updateSaverCursor() {
     XFlush(saverDisplay);
 }
 
-// Letters and digits of the main keyboard keep their code whatever the shift state, as virtual keys do;
+// The digit row goes by position; letters keep their code whatever the shift state, as virtual keys do;
 // keypad keys follow Num Lock. Everything else becomes 0x100, which no part of the scene takes.
 uint32_t virtualKeyFor(XKeyEvent key) {
+    if (const uint32_t digit = digitRowKey(key.keycode)) return digit;
     KeySym symbol = XLookupKeysym(&key, 0);
     if (IsKeypadKey(symbol) || IsPrivateKeypadKey(symbol)) {
         char text[8];
@@ -159,6 +182,10 @@ uint32_t virtualKeyFor(XKeyEvent key) {
 
 void saverWindowProc(const XEvent& event) {
     const SaverWindowState& state = saverWindowState;
+    if (event.type == MappingNotify) {  // a new layout; Xlib follows XKB's changes itself, core ones need this
+        XRefreshKeyboardMapping(const_cast<XMappingEvent*>(&event.xmapping));
+        return;
+    }
     if (event.type == DestroyNotify && event.xdestroywindow.window == state.window) {
         saverWindowState.quit = true;  // the window is gone under us: nothing left to draw into
         return;

@@ -25,8 +25,37 @@ extern volatile std::sig_atomic_t stopSignalled;
 // Milliseconds of a monotonic clock, wrapping like the system tick count.
 uint32_t tickCount();
 
+// What the command line asks of a run beyond the target: the frame-rate readout and the glow.
+struct RunOptions {
+    bool showFrameRate = false;
+    bool glow = true;
+};
+
 // Frame loop for the visible modes; returns when the window is gone or a signal came.
-void runSaverWindow(SaverTarget target, Window foreignWindow);
+void runSaverWindow(SaverTarget target, Window foreignWindow, const RunOptions& options);
+
+// The --fps readout: frames per second and, below, the milliseconds a frame took to draw, in the lower left
+// corner. Drawn after the frame and before the swap with a core X font; the GL state is left as it was found.
+class FrameRateReadout {
+public:
+    FrameRateReadout();  // needs the GL context current; without the font it draws nothing
+    ~FrameRateReadout();
+    FrameRateReadout(const FrameRateReadout&) = delete;
+    FrameRateReadout& operator=(const FrameRateReadout&) = delete;
+
+    void frameStarts();  // before the scene draws
+    void frameEnds();    // after the swap: the pacing sleep is not part of a frame's time
+    void draw(int width, int height) const;
+
+private:
+    void drawText(const char* text) const;
+
+    XFontStruct* font = nullptr;
+    unsigned listBase = 0;
+    uint64_t started = 0, sampleStart = 0, busy = 0;  // microseconds
+    int frames = 0;
+    char lines[2][32] = {"FPS: --", ""};
+};
 
 // Event handling for the saver window: input, closing and the cursor (window_proc.cpp).
 struct SaverWindowState {
@@ -37,7 +66,7 @@ struct SaverWindowState {
     Cursor hiddenCursor = 0;
     Cursor arrowCursor = 0;
     bool quit = false;            // the window is closed: leave the loop
-    bool sizeChanged = false;     // a new size arrived: rebuild the scene before the next frame
+    bool sizeChanged = false;     // a new size arrived: resize the scene before the next frame
     int width = 0;
     int height = 0;
 };

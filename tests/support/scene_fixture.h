@@ -12,6 +12,14 @@
 #include "scene/kaleidoscope.h"
 #include "tools/osmesa_context.h"
 
+// A seed whose first rand() is `value`: the generator's step run backwards from the state that yields it.
+inline uint32_t seedForFirstRand(int value) {
+    const uint32_t a = 214013u, c = 2531011u;
+    uint32_t inverse = a;  // a's inverse modulo 2^32, by Newton's iteration
+    for (int i = 0; i < 5; ++i) inverse *= 2u - a * inverse;
+    return ((uint32_t(value) << 16) - c) * inverse;
+}
+
 // A fresh OSMesa context per test, with the scripted clock at 0 and the calendar at a fixed seed.
 class GlTest : public ::testing::Test {
 protected:

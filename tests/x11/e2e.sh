@@ -29,10 +29,17 @@ do_then_end() { echo "-- $1"; eval "$1"; ends; }
 stop() { kill -"$1" "$quillon_pid"; ends; }
 
 viewable() { xwininfo -id "$1" | grep -q IsViewable; }
-saver_window() { window=$(xdotool search --name '^SaverWindow$' | head -n1) && [ -n "$window" ] && viewable "$window"; }
+# saver_window TITLE: quillon's own window, full screen or the try-out window, is viewable.
+saver_window() { window=$(xdotool search --name "^$1\$" | head -n1) && [ -n "$window" ] && viewable "$window"; }
 # value NAME PROBE-ARGS...: one NAME=value field of what the probe prints.
 value() { local name=$1; shift; "${PROBE:?}" "$@" | tr ' ' '\n' | sed -n "s/^$name=//p"; }
 drawn() { [ "$(value nonblack picture "$@")" -ge 50 ]; }
+# The glow lays a grey haze between the discs, some 250 per mille of the picture, and beyond them: without it
+# the band 40 pixels wide at the left, outside the circle the discs keep to, is black.
+hazy() { [ "$(value haze picture "$1")" -ge 80 ]; }
+dull() { local haze; haze=$(value haze picture "$1" 0 0 40 0) && [ "$haze" = 0 ] || fail "a glow in $1: $haze"; }
+# readout TARGET HEIGHT: the frame-rate lines are in the lower left corner.
+readout() { [ "$(value nonblack picture "$1" 0 $(($2 - 36)) 100 36)" -ge 50 ]; }
 changed_or_ended() { local before=$1; shift; ! alive || [ "$(value hash picture "$@")" != "$before" ]; }
 # new_picture TARGET: quillon draws a picture different from the one there now.
 new_picture() {
@@ -61,9 +68,9 @@ start_probe_window() {
   until_ok "the probe window" probe_viewable
 }
 
-saver_drawn() { saver_window && drawn root; }
+saver_drawn() { saver_window SaverWindow && drawn root; }
 start_saver() {
-  xdotool mousemove 320 240 && run /s
+  xdotool mousemove 320 240 && run /s "$@"
   until_ok "the saver window and a picture on it" saver_drawn
 }
 
@@ -79,6 +86,12 @@ scenario_fullscreen() {
   xdotool key m s 1 5 0 9 Left Right Up Down space m s mousemove 370 190 mousemove 270 290
   "$PROBE" close "$window"
   runs_on root
+  # The digit row goes by position on AZERTY and Czech layouts too (the keys showing these), letters by symbol
+  for layout in 'fr ampersand eacute quotedbl apostrophe parenleft minus egrave underscore ccedilla agrave m' \
+    'cz plus ecaron scaron ccaron rcaron zcaron yacute aacute iacute eacute m'; do
+    read -ra keys <<<"$layout"
+    setxkbmap "${keys[0]}" && xdotool key "${keys[@]:1}" && runs_on root
+  done
   for closer in 'xdotool key Escape' 'xdotool key g' 'xdotool key Shift_L' 'xdotool click 1' \
     'xdotool mousemove 320 291' 'xdotool windowfocus --sync $probe' 'stop TERM'; do
     [ -n "$quillon_pid" ] || start_saver
@@ -94,7 +107,8 @@ scenario_fullscreen() {
   xdotool mousemove 330 230
   runs_on root
   do_then_end 'xdotool mousemove 330 251'
-  start_saver
+  start_saver --mirrors
+  mirrored root
   do_then_end 'kill $xvfb_pid'
 }
 
@@ -107,22 +121,28 @@ start_in() {
   until_ok "a picture from quillon in $target" changed_or_ended "$before" "$target"
   xdotool mousemove 100 100 click 1 key x
   runs_on "$target"
-  ! saver_window || fail "quillon made a window of its own"
+  ! xdotool search --classname '^quillon$' || fail "quillon made a window of its own"
   [ "$target" = root ] || [ "$(value nonblack picture root 330 0 310 480)" = 1000 ] || fail "quillon drew outside"
 }
 
 scenario_foreign() {
   start_probe_window 320 240
   start_in "$probe" /p $((probe))
+  until_ok "the glow" hazy "$probe"
   stop TERM
   # --root draws in XSCREENSAVER_WINDOW; --no-mirrors leaves the mirrored copies out
   XSCREENSAVER_WINDOW=$probe start_in "$probe" --root --no-mirrors
   unmirrored "$probe"
   stop INT
-  # It follows the window's size and ends with the window
-  start_in "$probe" -window-id $((probe))
+  # --window-id wins over --root; --fps adds the readout, --no-glow leaves the glow out. It follows the
+  # window's size and ends with it.
+  XSCREENSAVER_WINDOW=$(xwininfo -root | awk '/Window id:/ {print $4}') \
+    start_in "$probe" --root -window-id $((probe)) --fps --no-glow
+  until_ok "the frame-rate readout" readout "$probe" 240
+  dull "$probe"
   xdotool windowsize "$probe" 480 360
   until_ok "a picture in the grown part" drawn "$probe" 330 0 150 360
+  until_ok "the readout in the new corner" readout "$probe" 360
   mirrored "$probe"
   do_then_end 'kill $probe_pid'
   # Without XSCREENSAVER_WINDOW, on the root window
@@ -131,11 +151,21 @@ scenario_foreign() {
   [ ! -e "$HOME/.config" ] || fail "settings were written"
 }
 
+# M (back on) and S (glow off) change the running scene; a new size keeps it, with the viewport centred in the
+# window (and no readout without --fps); then Escape ends it.
+resized_then_escape() {
+  xdotool key m s windowsize "$window" 400 300
+  runs_on "$window"
+  mirrored "$window" && dull "$window"
+  ! readout "$window" 300 || fail "a readout without --fps"
+  xdotool key Escape
+}
+
 scenario_try_out_window() {
   local closer
-  for closer in 'xdotool key Escape' 'xdotool key q' '"$PROBE" close "$window"'; do
+  for closer in resized_then_escape 'xdotool key q' '"$PROBE" close "$window"'; do
     run --window
-    until_ok "the try-out window" saver_window
+    until_ok "the try-out window" saver_window Quillon
     xwininfo -id "$window" | grep -q 'Override Redirect State: no' || fail "the try-out window is not managed"
     xdotool mousemove 10 10 key m x g Return click 1
     runs_on "$window"
@@ -159,6 +189,12 @@ scenario_config() {
   for switch in "/a 1234" /x -; do
     [ -z "$(unset DISPLAY; "$QUILLON" "$switch" 2>&1)" ] || fail "$switch did not end quietly"
   done
+  # Unknown options: a line naming the option and the usage on stderr, exit status 1
+  for switch in --version -fsp --no-mirror; do
+    (unset DISPLAY; "$QUILLON" --fps "$switch" --window 2>"$work/err" >/dev/null)
+    [ $? = 1 ] && [ "$(head -n2 "$work/err")" = "quillon: unknown option $switch
+Usage: quillon [options]" ] || fail "$switch: $(cat "$work/err")"
+  done
   for cancel in 'click 20 30; xdotool key Escape' 'click 20 30; click 290 48' 'click 20 30; stop TERM' \
     'click 20 30; "$PROBE" close "$dialog"' 'xdotool key Tab Return'; do
     dialog /c "$cancel"
@@ -168,6 +204,28 @@ scenario_config() {
   dialog '' 'xdotool key Return' && stored 00000001
   dialog /c 'click 20 30; click 290 16' && stored 00000000
   dialog -c 'xdotool key Tab Tab space Return' && stored 00000001
+}
+
+# The packaged hack under Debian's xscreensaver daemon, which refuses to run as root: then it runs as nobody,
+# on a copy of the unpacked package that nobody can reach. A wrapper passes the daemon's SIGTERM on and
+# records the hack's exit status.
+scenario_xscreensaver() {
+  local as=() hack=$work/package/usr/libexec/xscreensaver/quillon
+  [ "$(id -u)" != 0 ] || as=(runuser -u nobody --)
+  chmod 755 "$work" && mkdir -m 777 "$work/daemon" && cp -r "${PACKAGE_ROOT:?}" "$work/package"
+  printf '#!/bin/sh\n"%s" "$@" & trap "kill \\$!" TERM\nwait $!; s=$?; [ $s -le 128 ] || { wait $!; s=$?; }
+echo $s >"%s"\n' "$hack" "$work/daemon/status" >"$work/hack" && chmod 755 "$work/hack"
+  printf 'mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\nsplash: False\nprograms: GL: %s --root\n' \
+    "$work/hack" >"$work/daemon/.xscreensaver"
+  "${as[@]}" env HOME="$work/daemon" xscreensaver >"$work/log" 2>&1 &
+  until_ok "the daemon to blank the screen" xscreensaver-command -activate
+  until_ok "the hack to start" eval 'quillon_pid=$(pgrep -n -f "^$hack --root")'
+  until_ok "a picture on xscreensaver's window" drawn root
+  runs_on root
+  xscreensaver-command -deactivate
+  until_ok "the hack to end" eval '! alive && [ -s "$work/daemon/status" ]'
+  [ "$(cat "$work/daemon/status")" = 0 ] || fail "exit status $(cat "$work/daemon/status")"
+  quillon_pid=""
 }
 
 declare -F "scenario_$scenario" >/dev/null || fail "no such scenario"

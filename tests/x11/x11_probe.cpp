@@ -46,9 +46,10 @@ int distance(unsigned long a, unsigned long b) {
     return largest;
 }
 
-// Prints the per-mille of non-black pixels in the area, a hash of them, and the mirror test: of the pixel
-// pairs mirrored across the ray straight down from the centre, within 3.5 degrees of it (inside the
-// narrowest wedge, 360/94 degrees, and its mirror image), those not both black and those of unlike colours.
+// Prints the per-mille of non-black pixels in the area and of dim grey ones (the haze the glow lays between
+// the discs), a hash of them, and the mirror test: of the pixel pairs mirrored across the ray straight down
+// from the centre, within 3.5 degrees of it (inside the narrowest wedge, 360/94 degrees, and its mirror
+// image), those not both black and those of unlike colours.
 bool describePicture(Display* display, Window window, int x, int y, int width, int height) {
     XWindowAttributes attributes;
     if (!window || !XGetWindowAttributes(display, window, &attributes)) return false;
@@ -56,12 +57,13 @@ bool describePicture(Display* display, Window window, int x, int y, int width, i
     height = height > 0 ? height : attributes.height - y;
     XImage* image = XGetImage(display, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     if (!image) return false;
-    unsigned long long hash = 1469598103934665603ull, nonBlack = 0, pairs = 0, unlike = 0;
+    unsigned long long hash = 1469598103934665603ull, nonBlack = 0, haze = 0, pairs = 0, unlike = 0;
     for (int row = 0; row < height; ++row)
         for (int column = 0; column < width; ++column) {
             const unsigned long pixel = XGetPixel(image, column, row) & 0xFFFFFF;
             hash = (hash ^ pixel) * 1099511628211ull;
             nonBlack += distance(pixel, 0) > 24;
+            haze += pixel != 0 && distance(pixel, 0) <= 24 && pixel == (pixel & 255) * 0x010101;
         }
     for (int down = 0; height / 2 + down < height; ++down)
         for (int side = 0; side + 0.5 < (down + 0.5) * 0.0612 && side < width / 2; ++side) {
@@ -71,8 +73,9 @@ bool describePicture(Display* display, Window window, int x, int y, int width, i
             unlike += distance(left, right) > 24;
         }
     XDestroyImage(image);
-    std::printf("nonblack=%llu hash=%016llx mirror=%llu,%llu\n", nonBlack * 1000 / (unsigned(width) * height), hash,
-                pairs, unlike);
+    const unsigned long long area = unsigned(width) * unsigned(height);
+    std::printf("nonblack=%llu haze=%llu hash=%016llx mirror=%llu,%llu\n", nonBlack * 1000 / area, haze * 1000 / area,
+                hash, pairs, unlike);
     return true;
 }
 

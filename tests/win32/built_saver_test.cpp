@@ -1,0 +1,181 @@
+// The built quillon.scr itself: its resources read as a data file, and each switch run as the system runs
+// it, in a child process beside a host window of this test.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "tests/win32/watch.h"
+
+namespace {
+// A file beside this test program (build/mingw/tests/win32); the saver is built in build/mingw/host/win32.
+std::string besideTests(const char* name) {
+    char path[MAX_PATH] = {};
+    const std::string program(path, GetModuleFileNameA(nullptr, path, MAX_PATH));
+    return program.substr(0, program.rfind('\\') + 1) + name;
+}
+const std::string builtSaver = besideTests("..\\..\\host\\win32\\quillon.scr");
+
+std::string resourceName(LPCSTR name) { return IS_INTRESOURCE(name) ? std::to_string(uintptr_t(name)) : name; }
+
+BOOL CALLBACK addResource(HMODULE, LPCSTR type, LPCSTR name, WORD language, LONG_PTR list) {
+    const std::string entry = resourceName(type) + "/" + resourceName(name) + "/" + std::to_string(language);
+    reinterpret_cast<std::vector<std::string>*>(list)->push_back(entry);
+    return TRUE;
+}
+
+// Every resource of the module as "type/name/language", sorted.
+std::vector<std::string> resourceList(HMODULE module) {
+    std::vector<std::string> list;
+    EnumResourceTypesA(module, [](HMODULE m, LPSTR type, LONG_PTR out) -> BOOL {
+        return EnumResourceNamesA(m, type, [](HMODULE m, LPCSTR type, LPSTR name, LONG_PTR out) -> BOOL {
+            return EnumResourceLanguagesA(m, type, name, addResource, out);
+        }, out);
+    }, LONG_PTR(&list));
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+const WORD* resource(HMODULE module, LPCSTR name, LPCSTR type) {
+    return static_cast<const WORD*>(LockResource(LoadResource(module, FindResourceA(module, name, type))));
+}
+
+// Dialog 104 as text, a line for the dialog and one per control in template order: style and extended
+// style, x y width height, then menu, class, caption, font size and name (dialog) or id, class and
+// text (control); strings follow a bar, an ordinal (0xFFFF and a number) is written "#number".
+std::vector<std::string> dialogTemplate(HMODULE module) {
+    const WORD* at = resource(module, MAKEINTRESOURCEA(104), RT_DIALOG);
+    std::ostringstream line;
+    auto dword = [&] { line << (at[0] | DWORD(at[1]) << 16) << ' ', at += 2; };
+    auto numbers = [&](int count) { for (; count > 0; --count) line << short(*at++) << ' '; };
+    auto text = [&] {
+        line << '|';
+        if (*at == 0xffff) line << '#' << at[1], at += 2;
+        else
+            while (*at++) line << char(at[-1]);
+    };
+    dword(), dword();  // style, extended style
+    const WORD controls = *at++;
+    numbers(4), text(), text(), text();  // x y width height, menu, class, caption
+    line << '|' << *at++, text();        // font size and name
+    std::vector<std::string> lines;
+    for (WORD i = 0; i < controls; ++i) {
+        lines.push_back(line.str()), line.str("");
+        at += uintptr_t(at) % 4 / 2;  // each control starts on a 4-byte boundary
+        dword(), dword(), numbers(5), text(), text();  // styles, x y width height id, class, text
+        at += (*at + 3) / 2;  // the size of the creation data, and the data
+    }
+    lines.push_back(line.str());
+    return lines;
+}
+
+// A control line as dialogTemplate writes it, with its styles besides WS_CHILD and WS_VISIBLE.
+std::string control(DWORD style, const char* rest) {
+    return std::to_string(WS_CHILD | WS_VISIBLE | style) + " 0 " + rest;
+}
+}  // namespace
+
+TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
+    HMODULE scr = LoadLibraryExA(builtSaver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(scr, nullptr) << builtSaver;
+    // Types: 3 icon, 5 dialog, 6 string block (strings 0 to 15), 10 data, 14 icon group, 24 manifest;
+    // 1033 is English (United States).
+    ASSERT_EQ(resourceList(scr), (std::vector<std::string>{"10/JPEG_DISCS_MASK/1033", "10/LOGO_MASK/1033",
+                                                           "14/1/1033", "24/1/1033", "3/1/1033", "3/2/1033",
+                                                           "5/104/1033", "6/1/1033"}));
+    EXPECT_EQ(dialogTemplate(scr),
+              (std::vector<std::string>{
+                  std::to_string(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT) +
+                      " 0 0 0 228 102 |||Config dialog|8|MS Sans Serif",
+                  control(WS_TABSTOP | BS_DEFPUSHBUTTON, "172 4 50 14 1 |#128|OK"),  // #128: button
+                  control(WS_TABSTOP | BS_PUSHBUTTON, "172 23 50 14 2 |#128|Cancel"),
+                  control(WS_GROUP | SS_LEFT, "7 78 100 8 -1 |#130|Kaleidoscope, 2026"),  // #130: static
+                  control(WS_GROUP | SS_LEFT, "7 55 64 8 -1 |#130|Quillon saver"),
+                  control(WS_GROUP | SS_LEFT, "7 63 63 8 -1 |#130|Free software"),
+                  control(WS_TABSTOP | BS_AUTOCHECKBOX, "9 14 52 10 1001 |#128|Use Mirrors"),
+                  control(WS_GROUP | SS_LEFT, "7 34 36 8 -1 |#130|Version 2.0"),
+              }));
+    char description[64] = {};
+    LoadStringA(scr, 1, description, sizeof description);
+    EXPECT_STREQ(description, "Quillon screen saver");
+    // Icon group 1: a GRPICONDIR, then 14-byte entries naming each icon's size, colours and resource id.
+    const auto* group = reinterpret_cast<const BYTE*>(resource(scr, MAKEINTRESOURCEA(1), RT_GROUP_ICON));
+    std::ostringstream icons;
+    for (const BYTE* entry = group + 6; entry < group + 6 + 14 * group[4]; entry += 14) {
+        const WORD id = entry[12] | entry[13] << 8;
+        const auto* image = reinterpret_cast<const BITMAPINFOHEADER*>(resource(scr, MAKEINTRESOURCEA(id), RT_ICON));
+        icons << int(entry[0]) << "x" << int(entry[1]) << " " << int(entry[2]) << " colours, image " << image->biWidth
+              << "x" << image->biHeight / 2 << " " << image->biBitCount << " bits; ";
+    }
+    EXPECT_EQ(icons.str(), "32x32 16 colours, image 32x32 4 bits; 16x16 16 colours, image 16x16 4 bits; ");
+    FreeLibrary(scr);
+
+    // The same resources linked into this program: the images through the platform lookup, and the
+    // manifest, which makes the process DPI aware without a call.
+    for (const char* name : {"JPEG_DISCS_MASK", "LOGO_MASK"}) {
+        platform::ResourceData found;
+        ASSERT_TRUE(platform::findImageResource(name, found)) << name;
+        EXPECT_EQ(found.bytes[0] << 8 | found.bytes[1], 0xffd8) << name << " starts as a JPEG file";
+    }
+    platform::ResourceData missing;
+    EXPECT_FALSE(platform::findImageResource("NO_SUCH_MASK", missing));
+    EXPECT_TRUE(IsProcessDPIAware());
+}
+
+// Each switch with a host window's handle after it. A copy of the saver sits beside the stand-in MPR.DLL
+// built with these tests, which Wine loads for it only when told to prefer a native MPR.DLL.
+TEST(BuiltSaver, EachSwitchCarriesOutItsOneActionAndExitsWithZero) {
+    const std::string saver = besideTests("quillon.scr");
+    ASSERT_TRUE(CopyFileA(builtSaver.c_str(), saver.c_str(), FALSE));
+    const std::string appDefaults = "Software\\Wine\\AppDefaults\\quillon.scr";
+    const struct { std::string arguments; const char *mpr, *titleAfter; } cases[] = {
+        {"/x", nullptr, "host"},
+        {"/", nullptr, "host"},
+        {"/a", "native", "SCRSAVE"},  // the stand-in's account of its arguments
+        {"/a", "", "host"},           // no MPR.DLL at all
+        {"/c", nullptr, "host"},
+        {"/p", nullptr, ""},  // the host is destroyed
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        if (c.mpr)
+            RegSetKeyValueA(HKEY_CURRENT_USER, (appDefaults + "\\DllOverrides").c_str(), "mpr", REG_SZ, c.mpr,
+                            DWORD(strlen(c.mpr) + 1));
+        HWND host = CreateWindowExA(0, "STATIC", "host", WS_POPUP | WS_VISIBLE, 40, 40, 320, 240, nullptr, nullptr,
+                                    nullptr, nullptr);
+        std::string commandLine = "\"" + saver + "\" " + c.arguments + " " + std::to_string(intptr_t(host));
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process{};
+        ASSERT_TRUE(CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                   &process));
+        if (c.arguments == "/c") {
+            HWND dialog = awaitDialog(process.dwProcessId, "Config dialog");
+            EXPECT_TRUE(dialog && GetWindow(dialog, GW_OWNER) == host) << "owned by the window given";
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }
+        if (c.arguments == "/p") {
+            HWND child = nullptr;
+            EXPECT_TRUE(pumpUntil([&] { return (child = FindWindowExA(host, nullptr, "OpenGL", "SaverWindow")); }));
+            // Answered once the saver handles messages, in its frame loop: its set-up is done.
+            SendMessageTimeoutA(child, WM_NULL, 0, 0, SMTO_NORMAL, 20000, nullptr);
+            DestroyWindow(host);
+        }
+        DWORD exitCode = STILL_ACTIVE;
+        if (!pumpUntil([&] { return GetExitCodeProcess(process.hProcess, &exitCode) && exitCode != STILL_ACTIVE; }))
+            TerminateProcess(process.hProcess, exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        char title[32] = {};
+        GetWindowTextA(host, title, sizeof title);
+        EXPECT_STREQ(title, c.titleAfter);
+        DestroyWindow(host);
+        CloseHandle(process.hProcess), CloseHandle(process.hThread);
+        RegDeleteTreeA(HKEY_CURRENT_USER, appDefaults.c_str());
+    }
+}
