@@ -93,7 +93,7 @@ soak_x11() {
   HOME=$out/home build/native/host/x11/quillon --window >"$out/x11.log" 2>&1 &
   saver_pid=$!
   local window
-  window=$(wait_window SaverWindow) || return 1
+  window=$(wait_window Quillon) || return 1
   xdotool windowfocus "$window"
   drive x11 "$window" yes && { xdotool key Escape; ends_with_zero x11; }
   local ok=$?

@@ -45,7 +45,7 @@ run_x11() {
   saver_pid=$!
   local window="" key end
   for _ in $(seq 600); do
-    window=$(xdotool search --name '^SaverWindow$' 2>/dev/null | head -n1) && [ -n "$window" ] &&
+    window=$(xdotool search --name '^Quillon$' 2>/dev/null | head -n1) && [ -n "$window" ] &&
       xwininfo -id "$window" | grep -q IsViewable && break
     window=""
     sleep 0.2
