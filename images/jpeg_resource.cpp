@@ -35,7 +35,20 @@ void skipInputData(j_decompress_ptr decompressor, long count) {
 // A texture takes 8-bit grayscale or RGB rows only (CMYK and other component counts are refused), and one
 // picture may be at most 4096 pixels a side: a few damaged header bytes can claim 65535 x 65535 pixels,
 // 12 GiB to decode, from a file of a few hundred bytes.
+//
+// Each scan of a progressive picture is a pass over all of it, and a few kilobytes can hold hundreds of
+// scans of a large picture: minutes of decoding. The work allowed, in scans x samples, is that of ten scans
+// (the usual progression) of a 1.5-megapixel colour picture; a 512 x 64 mask may have 2048 scans.
+//
+// The fuzz build lowers both, so that any input decodes in a fraction of a second under the sanitizers
+// along the same paths; the shipped masks still pass.
+#ifdef QUILLON_FUZZ_PICTURE_LIMITS
+constexpr JDIMENSION maximumSide = 1024;
+constexpr uint64_t maximumScanSamples = uint64_t(1) << 22;
+#else
 constexpr JDIMENSION maximumSide = 4096;
+constexpr uint64_t maximumScanSamples = uint64_t(1) << 26;
+#endif
 
 void refuseUnusableImage(j_decompress_ptr decompressor) {
     jpeg_calc_output_dimensions(decompressor);
@@ -45,10 +58,6 @@ void refuseUnusableImage(j_decompress_ptr decompressor) {
         ERREXIT1(decompressor, JERR_IMAGE_TOO_BIG, maximumSide);
 }
 
-// Each scan of a progressive picture is a pass over all of it, and a few kilobytes can hold hundreds of
-// scans of a large picture: minutes of decoding. The work allowed, in scans x samples, is that of ten scans
-// (the usual progression) of a 1.5-megapixel colour picture; a 512 x 64 mask may have 2048 scans.
-constexpr uint64_t maximumScanSamples = uint64_t(1) << 26;
 constexpr int errorTooManyScans = 1000;  // our own message, after libjpeg's
 const char* const ownMessages[] = {"Progressive JPEG refused at scan %d: more decoding than one picture may cost",
                                    nullptr};
