@@ -47,10 +47,11 @@ wait_window() {
 
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$saver_pid/status" 2>/dev/null; }
 
-# drive NAME WINDOW RESIZE: random bursts of one to five command keys about twice a second for $seconds, samples
+# drive NAME WINDOW RESIZE: random bursts of one to five consumed keys (G toggles the glide but is not
+# consumed: it ends the full-screen saver) about twice a second for $seconds, samples
 # of resident memory every 10 s, and with RESIZE a new window size every 100 s; fails if the saver ends.
 drive() {
-  local name=$1 window=$2 resize=$3 keys=(1 2 3 4 5 6 7 8 9 0 Left Right Up Down m s g space)
+  local name=$1 window=$2 resize=$3 keys=(1 2 3 4 5 6 7 8 9 0 Left Right Up Down m s space)
   local begin=$SECONDS next=$SECONDS rss first="" minute="" last="" n size sizes=(320x200 1x1 640x480 127x1 900x64 500x400)
   : >"$out/$name.rss"
   while [ $((SECONDS - begin)) -lt "$seconds" ]; do
@@ -114,6 +115,7 @@ soak_wine() {
   saver_pid=$!
   local window
   window=$(wait_window SaverWindow) || return 1
+  xdotool windowfocus "$window"
   drive wine "$window" no && { xdotool key x; ends_with_zero wine; }
   local ok=$?
   stop_xvfb
