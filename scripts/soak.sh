@@ -52,7 +52,7 @@ rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$saver_pid/status" 2>/dev/null; }
 # of resident memory every 10 s, and with RESIZE a new window size every 100 s; fails if the saver ends.
 drive() {
   local name=$1 window=$2 resize=$3 keys=(1 2 3 4 5 6 7 8 9 0 Left Right Up Down m s space)
-  local begin=$SECONDS next=$SECONDS rss first="" minute="" last="" n size sizes=(320x200 1x1 640x480 127x1 900x64 500x400)
+  local begin=$SECONDS next=$SECONDS rss first="" minute="" last="" n size sizes=(320x200 1x1 640x480 127x1 4000x64 500x400)
   : >"$out/$name.rss"
   while [ $((SECONDS - begin)) -lt "$seconds" ]; do
     kill -0 "$saver_pid" 2>/dev/null || { echo "soak $name: the saver ended after $((SECONDS - begin)) s" >&2; return 1; }
