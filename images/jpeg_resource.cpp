@@ -32,6 +32,45 @@ void skipInputData(j_decompress_ptr decompressor, long count) {
     src->bytes_in_buffer -= skip;
 }
 
+// A texture takes 8-bit grayscale or RGB rows only (CMYK and other component counts are refused), and one
+// picture may be at most 4096 pixels a side: a few damaged header bytes can claim 65535 x 65535 pixels,
+// 12 GiB to decode, from a file of a few hundred bytes.
+//
+// Each scan of a progressive picture is a pass over all of it, and a few kilobytes can hold hundreds of
+// scans of a large picture: minutes of decoding. The work allowed, in scans x samples, is that of ten scans
+// (the usual progression) of a 1.5-megapixel colour picture; a 512 x 64 mask may have 2048 scans.
+//
+// The fuzz build lowers both, so that any input decodes in a fraction of a second under the sanitizers
+// along the same paths; the shipped masks still pass.
+#ifdef QUILLON_FUZZ_PICTURE_LIMITS
+constexpr JDIMENSION maximumSide = 1024;
+constexpr uint64_t maximumScanSamples = uint64_t(1) << 22;
+#else
+constexpr JDIMENSION maximumSide = 4096;
+constexpr uint64_t maximumScanSamples = uint64_t(1) << 26;
+#endif
+
+void refuseUnusableImage(j_decompress_ptr decompressor) {
+    jpeg_calc_output_dimensions(decompressor);
+    if (decompressor->output_components != 1 && decompressor->output_components != 3)
+        ERREXIT(decompressor, JERR_CONVERSION_NOTIMPL);
+    if (decompressor->output_width > maximumSide || decompressor->output_height > maximumSide)
+        ERREXIT1(decompressor, JERR_IMAGE_TOO_BIG, maximumSide);
+}
+
+constexpr int errorTooManyScans = 1000;  // our own message, after libjpeg's
+const char* const ownMessages[] = {"Progressive JPEG refused at scan %d: more decoding than one picture may cost",
+                                   nullptr};
+
+// libjpeg's progress monitor, called as each scan's rows arrive.
+void limitScans(j_common_ptr common) {
+    const auto decompressor = reinterpret_cast<j_decompress_ptr>(common);
+    const uint64_t samples = uint64_t(decompressor->image_width) * decompressor->image_height *
+                             uint64_t(decompressor->num_components);
+    if (uint64_t(decompressor->input_scan_number) * samples > maximumScanSamples)
+        ERREXIT1(decompressor, errorTooManyScans, decompressor->input_scan_number);
+}
+
 }  // namespace
 
 void installMemorySource(j_decompress_ptr decompressor, ResourceBuffer* buffer) {
@@ -66,6 +105,10 @@ bool loadJpegResource(TextureImage& image, const char* name) {
     JpegErrorManager errors;
     decompressor.err = jpeg_std_error(&errors.pub);
     errors.pub.error_exit = recoverFromJpegError;
+    errors.pub.addon_message_table = ownMessages;
+    errors.pub.first_addon_message = errors.pub.last_addon_message = errorTooManyScans;
+    jpeg_progress_mgr progress{};
+    progress.progress_monitor = limitScans;
 
     if (setjmp(errors.recoveryPoint)) {
         jpeg_destroy_decompress(&decompressor);
@@ -76,6 +119,7 @@ bool loadJpegResource(TextureImage& image, const char* name) {
         return false;
     }
     jpeg_create_decompress(&decompressor);
+    decompressor.progress = &progress;
 
     platform::ResourceData resource;
     if (!platform::findImageResource(name, resource) || resource.size == 0 || !resource.bytes) {
@@ -90,6 +134,7 @@ bool loadJpegResource(TextureImage& image, const char* name) {
     installMemorySource(&decompressor, buffer);
 
     jpeg_read_header(&decompressor, TRUE);
+    refuseUnusableImage(&decompressor);
     jpeg_start_decompress(&decompressor);
     image.width = decompressor.output_width;
     image.height = decompressor.output_height;

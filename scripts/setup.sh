@@ -8,6 +8,8 @@ packages=(
   libjpeg62-turbo-dev libgtest-dev libpng-dev
   libx11-dev libxfixes-dev xvfb xdotool x11-utils x11-apps imagemagick
   x11-xkb-utils procps dpkg-dev xscreensaver
+  # The fuzz targets: clang with libFuzzer (dpkg-dev for apt-get source of the libjpeg-turbo they build against).
+  clang-14 libclang-rt-14-dev
 )
 
 missing=()

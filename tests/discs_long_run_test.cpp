@@ -1,9 +1,76 @@
-// Long runs of the whole scene on the scripted clock: the disc field stays bounded, finite and repeatable.
+// Long runs of the whole scene on the scripted clock, with random bursts of command keys: through days of
+// scene time, where the 32-bit clock steps by whole seconds, the field stays bounded, finite and in range,
+// and steady frames allocate nothing. QUILLON_LONG_RUN_SCALE=N makes every stretch N times longer. And
+// faults in what is drawn leave the simulation as it was.
+#include <malloc.h>
+
 #include <cmath>
-#include <cstring>
-#include <vector>
+#include <cstdlib>
+#include <new>
+#include <random>
 
 #include "support/scene_fixture.h"
+#include "support/state_digest.h"
+
+// Counts the operator new calls made from this binary's own code (ours, statically linked), not those of
+// Mesa's shader compiler, which allocates whenever it meets a new drawing state. All of them use malloc.
+extern "C" char __executable_start, etext;
+namespace {
+long allocations = 0;
+void* allocate(size_t size, const void* caller) {
+    if (caller >= &__executable_start && caller < &etext) ++allocations;
+    return std::malloc(size ? size : 1);
+}
+void* allocateOrThrow(size_t size, const void* caller) {
+    if (void* block = allocate(size, caller)) return block;
+    throw std::bad_alloc();
+}
+}  // namespace
+
+void* operator new(size_t size) { return allocateOrThrow(size, __builtin_return_address(0)); }
+void* operator new[](size_t size) { return allocateOrThrow(size, __builtin_return_address(0)); }
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return allocate(size, __builtin_return_address(0)); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return allocate(size, __builtin_return_address(0)); }
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, size_t) noexcept { std::free(block); }
+void operator delete[](void* block, size_t) noexcept { std::free(block); }
+
+namespace {
+
+bool finite(std::initializer_list<float> values) {
+    for (float v : values)
+        if (!std::isfinite(v)) return false;
+    return true;
+}
+
+// What must hold after every frame, however long the run.
+void expectSound(const Kaleidoscope& s, long frame) {
+    const DiscField& f = *s.discField;
+    const Palette& p = f.palette;
+    ASSERT_TRUE(finite({s.clockSeconds, s.lastKeyTime, s.measuredFps, s.transitionStart, s.transitionFrom,
+                        s.transitionTo, s.lastFpsSampleTime, s.wedgeAngle, s.geometryAngle, f.spinRate,
+                        f.wedgeGlideSpeed}) && s.wedgeCount > 0.0f && s.wedgeCount < 1e6f) << frame;
+    ASSERT_TRUE(std::isfinite(s.clipPlane1[0] + s.clipPlane1[1] + s.partialPlane0[0] + s.partialPlane1[1])) << frame;
+    ASSERT_TRUE(s.sleepMs >= 1 && s.sleepMs <= 1000 && f.targetWedgeCount % 2 == 0) << frame;
+    for (float x : {p.hueCentre, p.hueSpread, p.saturationCentre, p.saturationSpread, p.valueCentre * 2 - 1,
+                    p.valueSpread * 2})
+        ASSERT_TRUE(x >= 0.0f && x <= 1.0f) << frame;
+    for (int i = 0; i < discCount; ++i) {
+        const Disc& d = f.discs[i];
+        ASSERT_TRUE(finite({d.position.z, d.velocity.x, d.velocity.y, d.velocity.z, d.force.x, d.force.y,
+                            d.birthTime, d.spinAngle, d.color[0], d.color[1], d.color[2], d.color[3],
+                            d.colorPulse[3], d.cellU, d.cellWidth})) << i << " " << frame;
+        // Spawned anywhere within 4, pulled back by the containment rule once past 4 - 2 x size: never out.
+        ASSERT_LT(std::hypot(d.position.x, d.position.y), 4.0f) << "disc " << i << " frame " << frame;
+        ASSERT_TRUE(d.phase >= 0.0f && d.phase <= 1.0f && d.cell >= 0 && d.cell < 8) << frame;
+    }
+}
+
+const uint32_t commandKeys[] = {'0', '1', '2', '3', '4', '5', '6', '7', '8', '9', vk::left, vk::right, vk::up,
+                                vk::down, vk::keyM, vk::keyS, vk::keyG, vk::space};
+
+}  // namespace
 
 class DiscLongRun : public SceneTest {
 protected:
@@ -12,38 +79,81 @@ protected:
         height = 24;
     }
 
-    // A few keys early on, then quiet, so that the idle reshuffle comes too.
-    void frame(int n) {
-        static const uint32_t keys[] = {vk::right, vk::right, vk::up, vk::left, vk::keyG, vk::up,
-                                        vk::right, vk::keyG, vk::down, vk::up};
-        if (n % 10 == 5 && n / 10 < 10) scene->handleKey(keys[n / 10]);
-        frameAfter(42, 0);
+    // Seed 42 drawn for 60 frames on a fresh context of the given size, every command key pressed once on
+    // the way; the state's digest at the end.
+    uint64_t digestOfDrawnRun(int w, int h) {
+        scene.reset();
+        context = std::make_unique<OffscreenContext>(w, h);
+        platform::manual::setFrequency(platform::manual::defaultFrequency);
+        platform::manual::setCalendarSeconds(42);
+        testing::internal::CaptureStderr();  // libjpeg's word on damaged images
+        scene = std::make_unique<Kaleidoscope>(w, h);
+        testing::internal::GetCapturedStderr();
+        for (int frame = 0; frame < 60; ++frame) {
+            if (frame % 2 == 0 && frame < 36) scene->handleKey(commandKeys[frame / 2]);
+            frameAfter(42);
+        }
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        return stateDigest(*scene);
     }
 };
 
-TEST_F(DiscLongRun, DiscsStayInsideTheCircleFiniteAndInRange) {
-    scene->glowOff = true;
-    const DiscField& f = *scene->discField;
+// Faults change the picture, never the simulation. Images missing, or damaged so that they fail to load (the
+// discs and the logo are then plain quads); frames of 1 x 1, 127 x 1 and 4000 x 64 pixels, smaller than the
+// glow's 128 x 128 corner or far wider than high; and, where ctest hides an extension, no glow at all: the
+// same seed and keys reach the same state as without any fault.
+TEST_F(DiscLongRun, FaultsChangeNothingButThePicture) {
+    const uint64_t unharmed = digestOfDrawnRun(32, 24);
+    const unsigned char damaged[] = "\xFF\xD8\xFF\xDB not the rest of a picture";
+    const struct { const char* what; int width, height; bool ownImages; const unsigned char* image; } cases[] = {
+        {"images missing", 32, 24, false, nullptr}, {"images damaged", 32, 24, false, damaged},
+        {"1 x 1", 1, 1, true, nullptr}, {"127 x 1", 127, 1, true, nullptr}, {"4000 x 64", 4000, 64, true, nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        platform::manual::clearResources();
+        for (const char* name : {"JPEG_DISCS_MASK", "LOGO_MASK"})
+            if (!c.ownImages) platform::manual::setResource(name, c.image, sizeof damaged);
+        EXPECT_EQ(digestOfDrawnRun(c.width, c.height), unharmed);
+        const TextureImage* images = scene->discField->images.get();
+        EXPECT_EQ(images[0].texture != 0 && images[2].texture != 0, c.ownImages);
+    }
+}
+
+// Stretches of 42 ms frames after jumps of the clock (a machine waking up after days, say), the last one
+// beyond 2^23 seconds, where a float's step is a whole second. One key burst of one to six keys in about
+// every 40 frames. The mirrored copies are drawn in one frame of 64, which keeps the run to seconds.
+TEST_F(DiscLongRun, DaysOfRandomKeysKeepTheFieldSoundAndAllocateNothing) {
+    const char* scaleText = std::getenv("QUILLON_LONG_RUN_SCALE");
+    const long scale = scaleText ? std::max(1L, std::atol(scaleText)) : 1;
+    const struct { int64_t jumpSeconds; long frames; } stretches[] = {
+        {0, 6000}, {86400, 4000}, {864000, 4000}, {8640000, 4000}, {0, 4000}};
+    std::mt19937 random(7);
+    platform::manual::advanceMilliseconds(42);
+    scene->drawFrame(frameOptionMirrors);  // the first frame may set up what Mesa keeps
+    const size_t heapBefore = mallinfo2().uordblks;
+    long frame = 0, keys = 0, allocated = 0;
     float widest = 0.0f;
-    for (int n = 0; n < 2200; ++n) {
-        frame(n);
-        ASSERT_EQ(f.targetWedgeCount % 2, 0) << n;
-        const Palette& p = f.palette;
-        for (float x : {p.hueCentre, p.hueSpread, p.saturationCentre, p.saturationSpread, p.valueCentre * 2 - 1,
-                        p.valueSpread * 2}) {
-            ASSERT_TRUE(x >= 0.0f && x <= 1.0f) << n;
-        }
-        ASSERT_TRUE(std::isfinite(scene->wedgeAngle) && scene->wedgeAngle > 0.0f) << n;
-        for (int i = 0; i < discCount; ++i) {
-            const Disc& d = f.discs[i];
-            const float r = std::hypot(d.position.x, d.position.y);
-            widest = std::max(widest, r);
-            ASSERT_LT(r, 4.0f) << "disc " << i << " frame " << n;
-            // A NaN or infinity anywhere carries into the sum.
-            ASSERT_TRUE(std::isfinite(d.position.z + d.velocity.x + d.velocity.y + d.birthTime + d.spinAngle +
-                                      d.color[0] + d.color[1] + d.color[2] + d.colorPulse[3])) << i << " " << n;
-            ASSERT_TRUE(d.phase >= 0.0f && d.phase <= 1.0f && d.cell >= 0 && d.cell < 8) << n;
+    for (const auto& stretch : stretches) {
+        platform::manual::advanceMilliseconds(stretch.jumpSeconds * 1000);
+        for (long n = 0; n < stretch.frames * scale; ++n, ++frame) {
+            const long before = allocations;
+            if (random() % 40 == 0)
+                for (int k = int(random() % 6); k >= 0; --k, ++keys) scene->handleKey(commandKeys[random() % 18]);
+            frameAfter(42, frame % 64 == 0 ? frameOptionMirrors : 0);
+            allocated += allocations - before;
+            expectSound(*scene, frame);
+            if (HasFatalFailure()) return;
+            for (int i = 0; i < discCount; ++i)
+                widest = std::max(widest, std::hypot(scene->discField->discs[i].position.x,
+                                                      scene->discField->discs[i].position.y));
         }
     }
+    EXPECT_EQ(allocated, 0) << "operator new calls from our code in " << frame << " frames";
+    // Mesa's shader variants come and go as the drawing state changes: its heap moves by a few MiB, no more.
+    const size_t heapAfter = mallinfo2().uordblks;
+    EXPECT_LT(heapAfter, heapBefore + (8u << 20)) << "heap in use grew";
     EXPECT_GT(widest, 2.0f);  // the discs did reach the rim
+    EXPECT_GT(scene->clockSeconds, 9.5e6f);
+    std::printf("%ld frames, %ld keys, %.0f s of scene time, heap in use %zu then %zu bytes\n", frame, keys,
+                double(scene->clockSeconds), heapBefore, heapAfter);
 }

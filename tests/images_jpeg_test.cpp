@@ -23,8 +23,8 @@ Bytes embedded(const char* name) {
     return Bytes(data.bytes, data.bytes + data.size);
 }
 
-// Compresses RGB rows into a JPEG in memory.
-Bytes compressRgb(int width, int height, const Bytes& pixels) {
+// Compresses RGB (or, with four components, CMYK) rows into a JPEG in memory.
+Bytes compress(int width, int height, const Bytes& pixels, int components = 3, bool progressive = false) {
     jpeg_compress_struct cinfo;
     jpeg_error_mgr errors;
     cinfo.err = jpeg_std_error(&errors);
@@ -34,12 +34,13 @@ Bytes compressRgb(int width, int height, const Bytes& pixels) {
     jpeg_mem_dest(&cinfo, &out, &size);
     cinfo.image_width = JDIMENSION(width);
     cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&cinfo);
+    if (progressive) jpeg_simple_progression(&cinfo);
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(&pixels[size_t(cinfo.next_scanline) * width * 3]);
+        JSAMPROW row = const_cast<JSAMPROW>(&pixels[size_t(cinfo.next_scanline) * width * components]);
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
@@ -143,7 +144,7 @@ TEST_F(JpegResource, ColourJpegGivesRgbRows) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             std::memcpy(&rgb[(size_t(y) * w + x) * 3], quadrant[(y >= h / 2) * 2 + (x >= w / 2)], 3);
-    registerResource("COLOUR", compressRgb(w, h, rgb));
+    registerResource("COLOUR", compress(w, h, rgb));
     // GLU rescales the mipmap chain to a power of two, level 0 included: probe by fractions.
     GLint width = 0;
     const Bytes t = loadTexels("COLOUR", 24, GL_RGB, 3, width);
@@ -159,14 +160,20 @@ TEST_F(JpegResource, ColourJpegGivesRgbRows) {
     EXPECT_EQ(level(0, GL_TEXTURE_INTERNAL_FORMAT), GL_ALPHA);
 }
 
-// Each resource ends on an inaccessible page. A bogus trailer fails after the pixels were decoded. No failure
+// Each resource ends on an inaccessible page. A bogus trailer fails after the pixels were decoded; a CMYK or
+// an oversized picture is refused before anything is allocated for it, one whose scans would cost too much
+// as soon as that shows. No failure
 // leaves memory behind (the heap in use is the same after it), and libjpeg's fatal message reaches stderr.
 TEST_F(JpegResource, MissingForeignCutOrDamagedDataFails) {
     const Bytes logo = embedded("LOGO_MASK"), discs = embedded("JPEG_DISCS_MASK");
     const size_t app13 = find(logo, JPEG_APP0 + 13), app1 = find(discs, JPEG_APP0 + 1);
     ASSERT_TRUE(app13 < logo.size() && app1 < discs.size());
-    Bytes unknown = logo, trailing(logo.begin(), logo.end() - 2);
+    Bytes unknown = logo, trailing(logo.begin(), logo.end() - 2), wide = logo;
+    Bytes scans = compress(8, 8, Bytes(8 * 8 * 3, 99), 3, true);  // ten scans of 8 x 8, then of 4096 x 4096
     unknown[app13 + 1] = 0x4F;
+    wide[find(logo, 0xC0) + 7] = 0x10, wide[find(logo, 0xC0) + 8] = 0x01;  // 4097 pixels wide
+    const size_t sof2 = find(scans, 0xC2);
+    scans[sof2 + 5] = scans[sof2 + 7] = 0x10, scans[sof2 + 6] = scans[sof2 + 8] = 0;
     trailing.insert(trailing.end(), {0xFF, 0xC4, 0x00, 0x01});  // EOI becomes a DHT of bogus length
     const char text[] = "this is not a picture at all";
     registerResource("EMPTY", {});
@@ -174,9 +181,14 @@ TEST_F(JpegResource, MissingForeignCutOrDamagedDataFails) {
     registerResource("HEADER", Bytes(discs.begin(), discs.begin() + app1 + 10));
     registerResource("UNKNOWN_MARKER", unknown);
     registerResource("BAD_TRAILER", trailing);
+    registerResource("CMYK", compress(8, 8, Bytes(8 * 8 * 4, 128), 4));
+    registerResource("TOO_WIDE", wide);
+    registerResource("MANY_SCANS", scans);
     const struct { const char* name; const char* message; } cases[] = {
         {"NO_SUCH_IMAGE", ""}, {"EMPTY", ""}, {"TEXT", "Not a JPEG file: starts with 0x74 0x68"},
-        {"HEADER", "Premature end"}, {"UNKNOWN_MARKER", "Unsupported marker"}, {"BAD_TRAILER", "Bogus marker length"}};
+        {"HEADER", "Premature end"}, {"UNKNOWN_MARKER", "Unsupported marker"}, {"BAD_TRAILER", "Bogus marker length"},
+        {"CMYK", "Unsupported color conversion"}, {"TOO_WIDE", "Maximum supported image dimension is 4096"},
+        {"MANY_SCANS", "Progressive JPEG refused at scan 2"}};
     for (int pass = 0; pass < 2; ++pass) {  // the first pass warms up what libraries allocate once
         for (const auto& c : cases) {
             TextureImage image{};

@@ -26,7 +26,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 
 SaverContext* currentContext = nullptr;
@@ -34,7 +33,7 @@ SaverContext* currentContext = nullptr;
 namespace settings_file {
 namespace {
 
-constexpr std::streamsize maximumFileSize = 64 * 1024;  // anything larger is not ours: read as missing
+constexpr size_t maximumFileSize = 64 * 1024;  // anything larger is not ours: read as missing
 
 std::string trim(const std::string& text) {
     size_t begin = 0, end = text.size();
@@ -111,6 +110,31 @@ bool parseValueLine(const std::string& line, std::string& name, uint32_t& value)
     return false;
 }
 
+// The whole of a regular file of at most maximumFileSize bytes. Opened without blocking and checked on
+// the open descriptor, so that a fifo, a device or a directory left at the path reads as missing instead
+// of hanging the saver or reading without end.
+bool readSmallRegularFile(const std::string& path, std::string& content) {
+    if (path.empty()) return false;
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat info;
+    bool ok = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= off_t(maximumFileSize);
+    content.assign(maximumFileSize + 1, '\0');  // one byte more, to see a file that grew meanwhile
+    size_t length = 0;
+    while (ok && length < content.size()) {
+        const ssize_t n = read(fd, &content[length], content.size() - length);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        length += size_t(n);
+    }
+    close(fd);
+    content.resize(length);
+    return ok && length <= maximumFileSize;
+}
+
 std::string homeDirectory() {
     const char* home = std::getenv("HOME");
     if (home && *home) return home;
@@ -182,13 +206,8 @@ std::string systemSettingsPath() {
 }
 
 bool readValue(const std::string& path, const char* key, const char* name, uint32_t& value) {
-    if (path.empty()) return false;
-    std::ifstream file(path, std::ios::binary);
-    if (!file) return false;
-    std::string content(size_t(maximumFileSize) + 1, '\0');
-    file.read(&content[0], maximumFileSize + 1);
-    if (file.gcount() > maximumFileSize) return false;
-    content.resize(size_t(file.gcount()));
+    std::string content;
+    if (!readSmallRegularFile(path, content)) return false;
     if (content.find('\0') != std::string::npos) return false;  // binary junk, not a settings file
 
     std::stringstream lines(content);

@@ -2,12 +2,18 @@
 // files, which are left alone, and storing that replaces the file whole.
 #include <gtest/gtest.h>
 
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 #include "host/saver_context.h"
+#include "host/x11/settings_file.h"
 
 namespace {
 
@@ -65,6 +71,35 @@ TEST_F(SettingsStore, ValuesAreReadAsTheRegistryHoldsThemAndDamagedFilesGiveTheD
         EXPECT_EQ(loaded().useMirrors, useMirrors) << text.substr(0, 80);
         EXPECT_EQ(readText(saverFile), text);
     }
+}
+
+// Only a regular file is read, and never waited for: a fifo without a writer would block an ordinary open
+// for ever. Links to a regular file count. Without $XDG_CONFIG_HOME and $HOME the user's home from the
+// password database is used.
+TEST_F(SettingsStore, AnythingButARegularFileReadsAsMissingWithoutWaiting) {
+    fs::create_directories(dir);
+    const std::string off = root + "/off";
+    std::ofstream(off) << storedOff;
+    const bool asRoot = geteuid() == 0;  // permissions do not stop root
+    const struct { const char* what; std::function<void()> make; uint32_t useMirrors; } cases[] = {
+        {"fifo", [&] { mkfifo(saverFile.c_str(), 0600); }, 1},
+        {"directory", [&] { fs::create_directory(saverFile); }, 1},
+        {"link to itself", [&] { fs::create_symlink(saverFile, saverFile); }, 1},
+        {"dangling link", [&] { fs::create_symlink(dir + "/nowhere", saverFile); }, 1},
+        {"device", [&] { fs::create_symlink("/dev/zero", saverFile); }, 1},
+        {"link to a file", [&] { fs::create_symlink(off, saverFile); }, 0},
+        {"unreadable", [&] { fs::copy_file(off, saverFile), fs::permissions(saverFile, fs::perms::none); }, asRoot ? 0u : 1u},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(saverFile);
+        c.make();
+        EXPECT_EQ(loaded().useMirrors, c.useMirrors) << c.what;
+    }
+    const std::string home = std::getenv("HOME");
+    unsetenv("XDG_CONFIG_HOME");
+    unsetenv("HOME");
+    EXPECT_EQ(settings_file::directory(), std::string(getpwuid(getuid())->pw_dir) + "/.config/quillon");
+    setenv("HOME", home.c_str(), 1);
 }
 
 TEST_F(SettingsStore, StoringReplacesTheFileAtomicallyWithOnlyUseMirrorsAsA32BitDword) {
