@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Counts non-blank, non-comment lines of product code and of test code, and their ratio.
-# Product: the core, hosts, platform layer, tools and the resource maker. Tests: everything under tests/.
+# Counts non-blank, non-comment lines of product code and of test code, and their ratio: once for the C++
+# sources alone, once with the shell scripts and CMake files too.
+# Product: the core, hosts, platform layer, tools and the resource maker. Tests: everything under tests/ and fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -30,10 +31,13 @@ count() {
 
 code_files() { git ls-files -- "$@" | grep -E '\.(c|cpp|h|rc|sh|py|cmake)$|CMakeLists\.txt$' || true; }
 
-mapfile -t product < <(code_files scene discs images host platform tools resources)
-mapfile -t tests < <(code_files tests)
-p=$(count "${product[@]}")
-t=$(count "${tests[@]}")
-echo "product lines: $p"
-echo "test lines:    $t"
-awk -v t="$t" -v p="$p" 'BEGIN { printf "tests / product: %.0f%%\n", 100 * t / p }'
+report() {
+  local what=$1 pattern=$2 p t
+  mapfile -t product < <(code_files scene discs images host platform tools resources | grep -E "$pattern")
+  mapfile -t tests < <(code_files tests fuzz | grep -E "$pattern")
+  p=$(count "${product[@]}")
+  t=$(count "${tests[@]}")
+  awk -v w="$what" -v t="$t" -v p="$p" 'BEGIN { printf "%-22s tests %5d / product %5d = %.0f%%\n", w, t, p, 100 * t / p }'
+}
+report "C++ sources:" '\.(cpp|h)$'
+report "all code (+ sh, CMake):" '.'

@@ -2,11 +2,13 @@
 """Mutation testing of the native build: applies one-line faults from a list, one at a time, to a scratch
 copy of the repository and reports which of them the test suite catches.
 
-    scripts/mutate.py [--list] [--only REGEX] [--keep] [--jobs N] [--faults FILE] [--scratch DIR]
+    scripts/mutate.py [--list] [--only REGEX] [--keep] [--jobs N] [--faults FILE] [--scratch DIR] [--results FILE]
 
-The scratch copy (build/mutation/work by default) is configured and built once; each fault then costs an
-incremental ninja build and one ctest run that stops at the first failing test. A kept scratch copy is
-brought up to date and reused by the next run. Results go to build/mutation/results.txt as they come.
+The scratch copy (build/mutation/work by default; tracked and new untracked files) is configured and built
+once; each fault then costs an incremental ninja build and one ctest run that stops at the first failing
+test. A failure counts once it repeats (flaky end-to-end tests on a loaded machine are rerun); a suite that
+runs past its limit counts as killed (a hang). A kept scratch copy is brought up to date and reused by the
+next run. Results go to build/mutation/results.txt as they come.
 
 Fault list format (scripts/mutations.txt): blocks separated by blank lines, '#' lines are comments.
 
