@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang (against libjpeg-turbo built from Debian's source with the same
-# instrumentation, so the fuzzer sees the decoder's branches) and runs each on its seeds in fuzz/corpus.
+# instrumentation, so the fuzzer sees the decoder's branches) and runs each on its seeds in fuzz/corpus
+# (written by fuzz/make_seeds.sh).
 #   scripts/fuzz.sh [SECONDS per target, default 60] [TARGET...]   (jpeg command_line settings system_settings)
 #   FUZZ_RUNS=10000000 scripts/fuzz.sh 0 jpeg                       (a campaign of a given length)
 # New inputs collect in build/fuzz/corpus; a finding fails the run and its input stays in build/fuzz/findings.
