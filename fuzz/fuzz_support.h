@@ -1,4 +1,4 @@
-// What the fuzz targets share: input placed against an inaccessible page, and checks that stop the run.
+// What the fuzz targets share: checks that stop the run, and input placed against an inaccessible page.
 #pragma once
 
 #include <sys/mman.h>
@@ -7,31 +7,26 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 // A failed check is a finding: libFuzzer keeps the input that caused it.
-#define FUZZ_CHECK(condition)                                              \
-    do {                                                                   \
-        if (!(condition)) {                                                \
-            std::fprintf(stderr, "fuzz check failed: %s\n", #condition);   \
-            std::abort();                                                  \
-        }                                                                  \
-    } while (0)
+#define FUZZ_CHECK(condition) \
+    ((condition) ? void() : (std::fprintf(stderr, "fuzz check failed: %s\n", #condition), std::abort()))
 
 // A copy of the bytes whose last byte is the last readable one before an inaccessible page, so that any
 // read past the input faults, in uninstrumented libraries as much as in our code. Valid until the next call.
 inline const unsigned char* guardedCopy(const void* bytes, size_t size) {
     static unsigned char* base = nullptr;
-    static size_t pages = 0;
-    const size_t page = size_t(sysconf(_SC_PAGESIZE)), needed = size / page + 1;
-    if (needed > pages) {
-        if (base) munmap(base, (pages + 1) * page);
-        pages = needed;
-        void* block = mmap(nullptr, (pages + 1) * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        FUZZ_CHECK(block != MAP_FAILED);
+    static size_t room = 0;  // the readable bytes before the guard page
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    if (size >= room) {
+        if (base) munmap(base, room + page);
+        room = (size / page + 1) * page;
+        void* block = mmap(nullptr, room + page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        FUZZ_CHECK(block != MAP_FAILED && mprotect(static_cast<char*>(block) + room, page, PROT_NONE) == 0);
         base = static_cast<unsigned char*>(block);
-        FUZZ_CHECK(mprotect(base + pages * page, page, PROT_NONE) == 0);
     }
-    unsigned char* copy = base + pages * page - size;
-    if (size > 0) std::memcpy(copy, bytes, size);
-    return copy;
+    return static_cast<unsigned char*>(std::memcpy(base + room - size, bytes, size));
 }
+
+inline std::string textOf(const uint8_t* data, size_t size) { return {reinterpret_cast<const char*>(data), size}; }

@@ -8,21 +8,16 @@
 #include "images/jpeg_resource.h"
 #include "platform/manual.h"
 
-namespace {
-bool uploaded = false;
-}
+static bool uploaded = false;
 
 // Stands in for the OpenGL upload: checks what the loader hands over and releases it as upload does.
 bool uploadTexture(TextureImage& image) {
-    FUZZ_CHECK(image.bitsPerPixel == 8 || image.bitsPerPixel == 24);
-    FUZZ_CHECK(image.width > 0 && image.height > 0 && image.pixels != nullptr);
+    FUZZ_CHECK((image.bitsPerPixel == 8 || image.bitsPerPixel == 24) && image.width > 0 && image.height > 0);
     const size_t bytes = size_t(image.width) * image.height * size_t(image.bitsPerPixel / 8);
-    FUZZ_CHECK(__sanitizer_get_allocated_size(image.pixels) == bytes);
+    FUZZ_CHECK(image.pixels != nullptr && __sanitizer_get_allocated_size(image.pixels) == bytes);
     std::free(image.pixels);
-    image.pixels = nullptr;
-    image.texture = 1;
-    uploaded = true;
-    return true;
+    image.pixels = nullptr, image.texture = 1;
+    return uploaded = true;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -30,7 +25,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TextureImage image{};
     uploaded = false;
     const bool loaded = loadJpegResource(image, "FUZZ");
-    FUZZ_CHECK(loaded == uploaded);
-    FUZZ_CHECK(loaded ? image.texture == 1 : image.texture == 0 && image.pixels == nullptr);
+    FUZZ_CHECK(loaded == uploaded && (loaded ? image.texture == 1 : image.texture == 0 && image.pixels == nullptr));
     return 0;
 }
