@@ -39,10 +39,9 @@ TEST(CommandLine, SwitchesWindowNumbersAndProgramNames) {
     };
     for (const auto& c : cases) {
         const CommandLine parsed = parseCommandLine(c.line);
-        EXPECT_EQ(parsed.mode, c.mode) << "[" << c.line << "]";
-        EXPECT_EQ(parsed.window, c.window) << "[" << c.line << "]";
-        EXPECT_EQ(parsed.ownerIsForeground, c.foreground) << "[" << c.line << "]";
-        EXPECT_EQ(currentMode, c.mode);
+        EXPECT_TRUE(parsed.mode == c.mode && currentMode == c.mode && parsed.window == c.window &&
+                    parsed.ownerIsForeground == c.foreground)
+            << "[" << c.line << "]: mode " << int(parsed.mode) << ", window " << parsed.window;
     }
     EXPECT_EQ(parseCommandLine(nullptr).mode, SaverMode::Configure);
 }

@@ -20,12 +20,20 @@ inline uint32_t seedForFirstRand(int value) {
     return ((uint32_t(value) << 16) - c) * inverse;
 }
 
+// A disc at rest at `position`, `size` across each way, unturned, in cell 0, colourless, at phase 0.
+inline Disc discAt(Vec3 position, float size) {
+    Disc disc{};
+    disc.position = position;
+    disc.size = size;
+    return disc;
+}
+
 // A fresh OSMesa context per test, with the scripted clock at 0 and the calendar at a fixed seed.
 class GlTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::manual::setFrequency(platform::manual::defaultFrequency);
-        platform::manual::setCalendarSeconds(seedTime);
+        platform::manual::setCalendarSeconds(1234567);  // seed 1234567 % 256 = 135
         platform::manual::clearResources();
         context = std::make_unique<OffscreenContext>(width, height);
         ASSERT_TRUE(context->ok()) << "no OSMesa context";
@@ -33,7 +41,6 @@ protected:
     void TearDown() override { platform::manual::clearResources(); }
 
     int width = 160, height = 120;
-    int64_t seedTime = 1234567;  // seed 1234567 % 256 = 135
     std::unique_ptr<OffscreenContext> context;
 };
 
@@ -42,8 +49,7 @@ class SceneTest : public GlTest {
 protected:
     void SetUp() override {
         GlTest::SetUp();
-        if (HasFatalFailure()) return;
-        scene = std::make_unique<Kaleidoscope>(width, height);
+        if (!HasFatalFailure()) scene = std::make_unique<Kaleidoscope>(width, height);
     }
     void TearDown() override {
         scene.reset();
@@ -62,11 +68,11 @@ protected:
         gluLookAt(0.0, 0.0, 5.5, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
     }
 
-    // The visible pass of the current frame drawn again by hand, with or without the glow.
+    // The visible pass of the current frame drawn again by hand, with or without the glow of the capture
+    // the frame left in the glow texture.
     std::vector<uint8_t> redraw(bool withGlow) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         camera();
-        if (withGlow) scene->captureGlow();
         scene->drawWedges(true);
         if (withGlow) scene->drawGlow(12, 0.02f);
         return context->pixels();
