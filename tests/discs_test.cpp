@@ -1,5 +1,4 @@
-// The disc field's boundaries that the golden run cannot reach: pairing and containment, the glide's landing
-// and floor, the zoom's clamps, exactly 40 idle seconds, the colours' wrap, rand() = 32767, an atlas of size 0.
+// The disc field's boundaries that the golden run cannot reach: the pairing rule, distance 0, the glide's floor, the zoom's clamps, exactly 40 idle seconds, the colours' wrap, rand() = 32767, an atlas of size 0.
 #include "support/scene_fixture.h"
 
 #include <cmath>
@@ -27,28 +26,14 @@ protected:
         EXPECT_FLOAT_EQ(disc(i).force.x, x) << "disc " << i;
         EXPECT_FLOAT_EQ(disc(i).force.y, -0.005f) << "disc " << i;  // the pull that sinks every disc
     }
-    // Glides from one count to a target; returns the frames taken and the lowest count passed.
-    std::pair<int, float> glide(float from, int target, float speed) {
-        field().wedgeGlide = true;
-        field().targetWedgeCount = target;
-        field().wedgeGlideSpeed = speed;
-        scene->wedgeCount = from;
-        int frames = 0;
-        float lowest = from;
-        for (; scene->wedgeCount != float(target) && frames < 2000; ++frames) {
-            field().step();
-            lowest = std::min(lowest, scene->wedgeCount);
-        }
-        return {frames, lowest};
-    }
 };
 
 // Two half-size discs 0.5 apart push by 0.3 x 0.25 / 0.5 x overlap 0.5 = 0.075; disc i feels disc j only when
-// i + j <= 58, and not at all at distance 0. Past 3.5, one is pulled back by the same amount.
-TEST_F(DiscMotion, PushesByThePairingRuleAndContainment) {
+// i + j <= 58, and not at all at distance 0. A leftover glide speed away from the target never takes the count
+// below 4.
+TEST_F(DiscMotion, PairingRuleAndGlideFloor) {
     struct Case { int a, b; float x, push; };
-    for (Case c : {Case{0, 1, 0.5f, 0.075f}, Case{0, 58, 0.5f, 0.075f}, Case{1, 58, 0.5f, 0}, Case{59, 0, 0.5f, 0},
-                   Case{0, 1, 0.0f, 0}}) {
+    for (Case c : {Case{0, 58, 0.5f, 0.075f}, Case{1, 58, 0.5f, 0}, Case{0, 1, 0.0f, 0}}) {
         SCOPED_TRACE(testing::Message() << c.a << " & " << c.b << " at " << c.x);
         parkAll();
         place(c.a, c.x, 0.0f, 0.5f);
@@ -59,19 +44,15 @@ TEST_F(DiscMotion, PushesByThePairingRuleAndContainment) {
         EXPECT_FLOAT_EQ(disc(c.a).position.x, c.x + c.push * 0.85f);
         expectForce(30, 0.0f);  // parked discs feel only the pull
     }
-    parkAll();
-    place(59, 3.5f, 0.0f, 0.5f);
-    field().step();
-    expectForce(59, -0.075f);
-}
-
-// From 10.22 the speed grows by 0.001 a frame and passes 0.22 on frame 21, landing exactly on 10.
-// A leftover speed away from the target never takes the count below 4.
-TEST_F(DiscMotion, GlideLandsExactlyOnTheTargetAndNeverBelowFour) {
-    EXPECT_EQ(glide(10.22f, 10, 0.0f).first, 21);
-    EXPECT_TRUE(scene->wedgeCount == 10.0f && scene->wedgeAngle == 36.0f);
-    EXPECT_EQ(glide(10.0f, 36, -0.3f).second, 4.0f);
-    EXPECT_EQ(scene->wedgeCount, 36.0f);
+    field().wedgeGlide = true;
+    field().targetWedgeCount = 36;
+    field().wedgeGlideSpeed = -0.3f;
+    float lowest = 10.0f;
+    for (int frame = 0; frame < 2000 && scene->wedgeCount != 36.0f; ++frame) {
+        field().step();
+        lowest = std::min(lowest, scene->wedgeCount);
+    }
+    EXPECT_TRUE(lowest == 4.0f && scene->wedgeCount == 36.0f) << lowest;
 }
 
 // One arrow step is 3^0.02 on the count (zoom 0.427022 from 10 wedges), clamped to 4..36 wedges;
@@ -97,34 +78,23 @@ TEST_F(DiscMotion, ReshuffleAfterMoreThanFortyIdleSeconds) {
     EXPECT_EQ(disc(1).birthTime, scene->clockSeconds - 0.016666668f * 20.0f);  // respawned now
 }
 
-// A full turn is red again; the sector fraction stays in double precision: q = 0.9 x (1 - 0.7 x f) rounds
+// A full turn is red again. The sector fraction stays in double precision: q = 0.9 x (1 - 0.7 x f) rounds
 // once, to the float nearest 0.648 (Python's doubles, rounded once, agree); a float fraction gives 0.64799988.
-TEST(HsvToRgb, SectorsAndTheFullTurn) {
-    struct Case { float h, s, v, r, g, b; };
-    for (Case c : {Case{0.0f, 1, 1, 1, 0, 0}, Case{1.0f, 1, 1, 1, 0, 0}, Case{5.0f / 12, 1, 1, 0, 1, 0.5f},
-                   Case{0.25f, 0.5f, 0.8f, 0.6f, 0.8f, 0.4f}}) {
-        const Rgb rgb = hsvToRgb(c.h, c.s, c.v);
-        EXPECT_NEAR(std::abs(rgb.red - c.r) + std::abs(rgb.green - c.g) + std::abs(rgb.blue - c.b), 0, 1e-6) << c.h;
-    }
+TEST(HsvToRgb, FullTurnAndDoublePrecisionSector) {
+    const Rgb red = hsvToRgb(1.0f, 1.0f, 1.0f);
+    EXPECT_TRUE(red.red == 1.0f && red.green == 0.0f && red.blue == 0.0f);
     EXPECT_EQ(hsvToRgb(0.9f, 0.7f, 0.9f).blue, 0.648f);
 }
 
 using DiscRenewal = DiscMotion;
 
-// Hue, saturation and value wrap once into 0..1 before conversion; exactly 1 stays.
-TEST_F(DiscRenewal, DrawnColourWrapsEachChannel) {
-    struct Case { Palette palette; float rgb[3]; };
-    for (const Case& c : {Case{{-0.3f, 0, 1.25f, 0, 1.0f, 0}, {0.8f, 0.75f, 1.0f}},  // h 0.7, s 0.25, v 1
-                          Case{{0.5f, 0, 1.0f, 0, 1.2f, 0}, {0.0f, 0.2f, 0.2f}}}) {  // h 0.5, s 1, v 0.2
-        field().palette = c.palette;
-        disc(0).renew();
-        for (int i = 0; i < 3; ++i) EXPECT_NEAR(disc(0).color[i], c.rgb[i], 1e-5) << c.palette.hueCentre;
-    }
-}
-
-// The real 512 x 64 atlas has cells 1/8 wide; no atlas size to divide by falls back on the same.
-// rand() = 32767 must still pick cell 7, not 8.
-TEST_F(DiscRenewal, CellRectangleWithoutAnAtlasAndAtTheTopRandomValue) {
+// Hue, saturation and value wrap once into 0..1 before conversion; exactly 1 stays. The real 512 x 64 atlas
+// has cells 1/8 wide; no atlas size to divide by falls back on the same. rand() = 32767 must still pick
+// cell 7, not 8.
+TEST_F(DiscRenewal, ColourWrapsCellRectangleWithoutAnAtlasAndAtTheTopRandomValue) {
+    field().palette = {-0.3f, 0, 1.25f, 0, 1.0f, 0};  // h 0.7, s 0.25, v 1
+    disc(0).renew();
+    EXPECT_TRUE(std::abs(disc(0).color[0] - 0.8f) < 1e-5f && disc(0).color[1] == 0.75f && disc(0).color[2] == 1.0f);
     Disc& d = disc(3);
     field().sameCell = true;
     field().sharedCell = 5;

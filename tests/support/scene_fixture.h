@@ -28,8 +28,9 @@ inline Disc discAt(Vec3 position, float size) {
     return disc;
 }
 
-// A fresh OSMesa context per test, with the scripted clock at 0 and the calendar at a fixed seed.
-class GlTest : public ::testing::Test {
+// A fresh OSMesa context per test, with the scripted clock at 0, the calendar at a fixed seed, and a scene
+// constructed on it.
+class SceneTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::manual::setFrequency(platform::manual::defaultFrequency);
@@ -37,23 +38,11 @@ protected:
         platform::manual::clearResources();
         context = std::make_unique<OffscreenContext>(width, height);
         ASSERT_TRUE(context->ok()) << "no OSMesa context";
-    }
-    void TearDown() override { platform::manual::clearResources(); }
-
-    int width = 160, height = 120;
-    std::unique_ptr<OffscreenContext> context;
-};
-
-// A GlTest with a scene constructed on the context.
-class SceneTest : public GlTest {
-protected:
-    void SetUp() override {
-        GlTest::SetUp();
-        if (!HasFatalFailure()) scene = std::make_unique<Kaleidoscope>(width, height);
+        scene = std::make_unique<Kaleidoscope>(width, height);
     }
     void TearDown() override {
         scene.reset();
-        GlTest::TearDown();
+        platform::manual::clearResources();
     }
 
     // Moves the scripted clock on and draws one frame with the given options.
@@ -78,5 +67,7 @@ protected:
         return context->pixels();
     }
 
+    int width = 160, height = 120;
+    std::unique_ptr<OffscreenContext> context;
     std::unique_ptr<Kaleidoscope> scene;
 };
