@@ -116,24 +116,22 @@ TEST_F(DiscLongRun, DaysOfRandomKeysKeepTheFieldSoundAndAllocateNothing) {
     std::mt19937 random(7);
     frameAfter(42);  // the first frame may set up what Mesa keeps
     const size_t heapBefore = mallinfo2().uordblks;
-    long frame = 0, allocated = 0;
+    const long allocationsBefore = allocations;
+    long frame = 0;
     float widest = 0.0f;
     for (const auto& stretch : stretches) {
         platform::manual::advanceMilliseconds(stretch.jumpSeconds * 1000);
         for (long n = 0; n < stretch.frames * scale; ++n, ++frame) {
-            const long before = allocations;
             if (random() % 40 == 0)
                 for (int k = int(random() % 6); k >= 0; --k) scene->handleKey(commandKeys[random() % 18]);
             frameAfter(42, frame % 64 == 0 ? frameOptionMirrors : 0);
-            allocated += allocations - before;
             expectSound(*scene, frame, widest);
             if (HasFatalFailure()) return;
         }
     }
-    EXPECT_EQ(allocated, 0) << "operator new calls from our code in " << frame << " frames";
+    EXPECT_EQ(allocations - allocationsBefore, 0) << "operator new calls from our code in " << frame << " frames";
     // Mesa's shader variants come and go as the drawing state changes: its heap moves by a few MiB, no more.
-    const size_t heapAfter = mallinfo2().uordblks;
-    EXPECT_LT(heapAfter, heapBefore + (8u << 20)) << "heap in use grew";
+    EXPECT_LT(mallinfo2().uordblks, heapBefore + (8u << 20)) << "heap in use grew";
     EXPECT_GT(widest, 2.0f);  // the discs did reach the rim
     EXPECT_GT(scene->clockSeconds, 9.5e6f);
 }

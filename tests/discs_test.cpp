@@ -14,13 +14,8 @@ protected:
     void parkAll() {
         for (int i = 0; i < discCount; ++i) {
             const float a = float(i) * 6.28318f / float(discCount);
-            place(i, 2.5f * std::cos(a), 2.5f * std::sin(a), 0.05f);
+            disc(i) = discAt({2.5f * std::cos(a), 2.5f * std::sin(a), 0.0f}, 0.05f);
         }
-    }
-    void place(int i, float x, float y, float size) {
-        disc(i).position = {x, y, disc(i).position.z};
-        disc(i).velocity = {0.0f, 0.0f, 0.0f};
-        disc(i).size = size;
     }
     void expectForce(int i, float x) {
         EXPECT_FLOAT_EQ(disc(i).force.x, x) << "disc " << i;
@@ -36,8 +31,8 @@ TEST_F(DiscMotion, PairingRuleAndGlideFloor) {
     for (Case c : {Case{0, 58, 0.5f, 0.075f}, Case{1, 58, 0.5f, 0}, Case{0, 1, 0.0f, 0}}) {
         SCOPED_TRACE(testing::Message() << c.a << " & " << c.b << " at " << c.x);
         parkAll();
-        place(c.a, c.x, 0.0f, 0.5f);
-        place(c.b, 0.0f, 0.0f, 0.5f);
+        disc(c.a) = discAt({c.x, 0.0f, 0.0f}, 0.5f);
+        disc(c.b) = discAt({0.0f, 0.0f, 0.0f}, 0.5f);
         field().step();
         expectForce(c.a, c.push);
         expectForce(c.b, -c.push);

@@ -13,19 +13,13 @@
 #include <unistd.h>
 
 #include "images/jpeg_resource.h"
-#include "platform/platform.h"
 
 namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-Bytes embedded(const char* name) {
-    platform::ResourceData data{};
-    EXPECT_TRUE(platform::findImageResource(name, data)) << name;
-    return Bytes(data.bytes, data.bytes + data.size);
-}
-
-// A picture of the fuzzers' seed corpus, which fuzz/make_seeds.cpp wrote with libjpeg.
+// A picture of the fuzzers' seed corpus, which fuzz/make_seeds.cpp wrote with libjpeg (the masks are copies of
+// the embedded ones).
 Bytes seed(const char* name) {
     std::ifstream file(std::string(QUILLON_SOURCE_DIR "/fuzz/corpus/jpeg/") + name, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(file), {});
@@ -45,20 +39,16 @@ GLint level(GLint index, GLenum what) {
 }
 
 // Test resources end exactly where an inaccessible page begins, so that any read past their last byte
-// faults, in libjpeg as much as in our own code (AddressSanitizer sees only instrumented code).
+// faults, in libjpeg as much as in our own code (AddressSanitizer sees only instrumented code). The pages
+// stay mapped until the process ends.
 class JpegResource : public SceneTest {
 protected:
-    void TearDown() override {
-        SceneTest::TearDown();
-        for (const auto& mapping : mappings) munmap(mapping.first, mapping.second);
-    }
-    void registerResource(const char* name, const Bytes& data) {
+    static void registerResource(const char* name, const Bytes& data) {
         const size_t page = size_t(sysconf(_SC_PAGESIZE)), dataPages = (data.size() + page - 1) / page;
         void* base = mmap(nullptr, (dataPages + 1) * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
         ASSERT_NE(base, MAP_FAILED);
         auto* guard = static_cast<unsigned char*>(base) + dataPages * page;
         EXPECT_EQ(mprotect(guard, page, PROT_NONE), 0);
-        mappings.emplace_back(base, (dataPages + 1) * page);
         std::copy(data.begin(), data.end(), guard - data.size());
         platform::manual::setResource(name, guard - data.size(), uint32_t(data.size()));
     }
@@ -71,19 +61,17 @@ protected:
         glBindTexture(GL_TEXTURE_2D, image.texture);
         width = level(0, GL_TEXTURE_WIDTH);
         for (GLint i = 0; (width >> i) > 0; ++i) EXPECT_EQ(level(i, GL_TEXTURE_INTERNAL_FORMAT), GLint(format)) << i;
-        std::array<GLint, 5> state{};
+        std::array<GLint, 4> state{};
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &state[0]);
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &state[1]);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &state[2]);
-        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &state[3]);
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &state[4]);
-        EXPECT_EQ(state, (std::array<GLint, 5>{GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT, GL_REPEAT, GL_MODULATE, 4}));
+        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &state[2]);
+        glGetIntegerv(GL_UNPACK_ALIGNMENT, &state[3]);
+        EXPECT_EQ(state, (std::array<GLint, 4>{GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT, GL_MODULATE, 4}));
         Bytes out(size_t(width) * level(0, GL_TEXTURE_HEIGHT) * (format == GL_RGB ? 3 : 1));
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, out.data());
         return out;
     }
-    std::vector<std::pair<void*, size_t>> mappings;
 };
 
 }  // namespace
@@ -124,7 +112,7 @@ TEST_F(JpegResource, MasksDecodeTopRowFirstCutScansKeepTheirRowsColourIsRgb) {
 // an oversized picture is refused before anything is allocated for it, one whose scans would cost too much
 // as soon as that shows. libjpeg's fatal message reaches stderr, and no failure leaves memory behind.
 TEST_F(JpegResource, MissingForeignCutOrDamagedDataFails) {
-    const Bytes logo = embedded("LOGO_MASK"), discs = embedded("JPEG_DISCS_MASK");
+    const Bytes logo = seed("logo_mask.jpg"), discs = seed("discs_mask.jpg");
     Bytes trailing(logo.begin(), logo.end() - 2), wide = logo;
     trailing.insert(trailing.end(), {0xFF, 0xC4, 0x00, 0x01});  // EOI becomes a DHT of bogus length
     wide[find(logo, 0xC0) + 7] = 0x10, wide[find(logo, 0xC0) + 8] = 0x01;  // 4097 pixels wide

@@ -2,8 +2,6 @@
 // (feedback mode) with the clip state they leave.
 #include "support/scene_fixture.h"
 
-#include <algorithm>
-#include <array>
 #include <cmath>
 #include <set>
 
@@ -11,23 +9,23 @@ namespace {
 constexpr double pi = 3.14159265358979323846;
 using Degrees = std::multiset<long>;
 
-// Whole degrees, each brought into 0..359.
+// Whole degrees brought into 0..359, each twice: Mesa feeds a copy's quad back as two triangles.
 long wrapped(long d) { return (d % 360 + 360) % 360; }
-double angleOf(const std::array<double, 3>& p) { return std::atan2(p[1], p[0]) * 180 / pi; }
 Degrees degrees(std::initializer_list<long> values) {
     Degrees result;
-    for (long d : values) result.insert(wrapped(d));
+    for (long d : values) result.insert({wrapped(d), wrapped(d)});
     return result;
 }
 
-// Every disc out of sight but the probes: small discs at radius 2, 10 degrees 15 pixels apart.
+// Every disc out of sight but the probes: discs at radius 2, so small that each triangle of a copy lies within
+// a tenth of a degree of the copy's centre.
 class MirroredDrawing : public SceneTest {
 protected:
     void SetUp() override {
         width = height = 400;
         SceneTest::SetUp();
         if (HasFatalFailure()) return;
-        for (int i = 0; i < discCount; ++i) scene->discField->discs[i] = discAt({1000.0f, 0.0f, 0.0f}, 0.05f);
+        for (int i = 0; i < discCount; ++i) scene->discField->discs[i] = discAt({1000.0f, 0.0f, 0.0f}, 0.01f);
     }
     void probe(int index, double degrees) {
         const double r = degrees * pi / 180.0;
@@ -46,24 +44,17 @@ protected:
         scene->drawWedges(false);
         const GLint used = glRenderMode(GL_RENDER);
         EXPECT_FALSE(glIsEnabled(GL_CLIP_PLANE0) || glIsEnabled(GL_CLIP_PLANE1)) << angle;
-        std::vector<std::array<double, 3>> found;  // per copy: its vertices' x and y from the centre summed, area
+        std::pair<Degrees, Degrees> result;
         for (GLint at = 0; at < used; at += 2 + 2 * GLint(buffer[at + 1])) {
             const int n = int(buffer[at + 1]);
             const GLfloat* v = &buffer[at + 2];
-            std::array<double, 3> p{};
+            double x = 0, y = 0, area = 0;
             for (int k = 0; k < n; ++k) {
-                p[0] += v[2 * k] - width / 2.0, p[1] += v[2 * k + 1] - height / 2.0;
-                p[2] += v[2 * k] * v[(2 * k + 3) % (2 * n)] - v[(2 * k + 2) % (2 * n)] * v[2 * k + 1];
+                x += v[2 * k] - width / 2.0, y += v[2 * k + 1] - height / 2.0;
+                area += v[2 * k] * v[(2 * k + 3) % (2 * n)] - v[(2 * k + 2) % (2 * n)] * v[2 * k + 1];
             }
-            // Mesa feeds a quad back as two triangles, each a little off the copy's centre: one copy.
-            const auto same = std::find_if(found.begin(), found.end(), [&](const std::array<double, 3>& f) {
-                return (f[2] < 0) == (p[2] < 0) && std::abs(std::remainder(angleOf(f) - angleOf(p), 360.0)) < 3;
-            });
-            if (same == found.end()) found.push_back(p);
-            else (*same)[0] += p[0], (*same)[1] += p[1];
+            (area < 0 ? result.second : result.first).insert(wrapped(std::lround(std::atan2(y, x) * 180 / pi)));
         }
-        std::pair<Degrees, Degrees> result;
-        for (const auto& f : found) (f[2] < 0 ? result.second : result.first).insert(wrapped(std::lround(angleOf(f))));
         return result;
     }
 };
