@@ -1,9 +1,18 @@
-// The disc field's boundaries that the golden run cannot reach: the pairing rule, distance 0, the glide's floor, the zoom's clamps, exactly 40 idle seconds, the colours' wrap, rand() = 32767, an atlas of size 0.
+// The disc field at the boundaries the golden run cannot reach: the pairing rule, distance 0, the glide's
+// floor, the zoom's clamps, exactly 40 idle seconds, the colours' wrap, rand() = 32767, an atlas of size 0.
 #include "support/scene_fixture.h"
 
 #include <cmath>
 
 #include "scene/random.h"
+
+// A seed whose first rand() is `value`: the generator's step run backwards from the state that yields it.
+static uint32_t seedForFirstRand(int value) {
+    const uint32_t a = 214013u, c = 2531011u;
+    uint32_t inverse = a;  // a's inverse modulo 2^32, by Newton's iteration
+    for (int i = 0; i < 5; ++i) inverse *= 2u - a * inverse;
+    return ((uint32_t(value) << 16) - c) * inverse;
+}
 
 class DiscMotion : public SceneTest {
 protected:

@@ -1,4 +1,4 @@
-// Test fixtures: an OSMesa context, the scripted clock, and a constructed scene to drive frame by frame.
+// The test fixture: an OSMesa context, the scripted clock, and a constructed scene to drive frame by frame.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,14 +11,6 @@
 #include "platform/manual.h"
 #include "scene/kaleidoscope.h"
 #include "tools/osmesa_context.h"
-
-// A seed whose first rand() is `value`: the generator's step run backwards from the state that yields it.
-inline uint32_t seedForFirstRand(int value) {
-    const uint32_t a = 214013u, c = 2531011u;
-    uint32_t inverse = a;  // a's inverse modulo 2^32, by Newton's iteration
-    for (int i = 0; i < 5; ++i) inverse *= 2u - a * inverse;
-    return ((uint32_t(value) << 16) - c) * inverse;
-}
 
 // A disc at rest at `position`, `size` across each way, unturned, in cell 0, colourless, at phase 0.
 inline Disc discAt(Vec3 position, float size) {
