@@ -2,13 +2,10 @@
 // Frames are updated without drawing: nothing that is drawn feeds back into the state.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <vector>
 
-#include "discs/disc_field.h"
 #include "platform/manual.h"
-#include "scene/kaleidoscope.h"
 #include "support/current_gl.h"
 #include "support/state_digest.h"
 
@@ -27,24 +24,16 @@ const struct { int frame; std::vector<uint32_t> codes; } keyScript[] = {
 }  // namespace
 
 // Runs in the native suite and, built with mingw-w64, in the Windows suite under Wine: one seed, the same bits.
-class GoldenRun : public testing::Test {
-protected:
-    void SetUp() override {
-        platform::manual::setFrequency(platform::manual::defaultFrequency);
-        platform::manual::setCalendarSeconds(42);
-        platform::manual::clearResources();
-        gl = makeCurrentGl(32, 24);
-        ASSERT_TRUE(gl) << "no OpenGL context";
-        scene = std::make_unique<Kaleidoscope>(32, 24);
-    }
-    std::shared_ptr<void> gl;
-    std::unique_ptr<Kaleidoscope> scene;  // goes before the context it was made on
-};
-
-// The pinned values were computed a second time, independently, by scripts/golden-reference.py: a model
-// of the simulation written in Python from the rules alone, with every 32-bit float operation rounded
-// explicitly, which printed the same digests and values.
-TEST_F(GoldenRun, SeedFortyTwoWithEveryKey) {
+// The pinned digests were computed a second time, independently, by scripts/golden-reference.py: a model of
+// the simulation written in Python from the rules alone, with every 32-bit float operation rounded
+// explicitly, which printed the same digests.
+TEST(GoldenRun, SeedFortyTwoWithEveryKey) {
+    platform::manual::setFrequency(platform::manual::defaultFrequency);
+    platform::manual::setCalendarSeconds(42);
+    platform::manual::clearResources();
+    const std::shared_ptr<void> gl = makeCurrentGl(32, 24);
+    ASSERT_TRUE(gl) << "no OpenGL context";
+    const auto scene = std::make_unique<Kaleidoscope>(32, 24);  // goes before the context it was made on
     const uint64_t pinned[] = {
         0x76b3696565f51f55, 0x39687168b2efe57b, 0xcc4f991f32a32ed1, 0x31ee1abc61fe95f6, 0x371fb6e27c9ca914,
         0x08ef79c66ccef157, 0x31920def64558585, 0x61df125928992213, 0x732b1f1402f1396d, 0xadd759b7763c199b,
@@ -61,12 +50,7 @@ TEST_F(GoldenRun, SeedFortyTwoWithEveryKey) {
             ASSERT_EQ(stateDigest(*scene), pinned[frame / 250]) << "frame " << frame;
         }
     }
-    const DiscField& f = *scene->discField;
+    // A few of the final values, as the model printed them.
     EXPECT_EQ(scene->clockSeconds, 0x1.f80002p+6f);  // 126000 ms x 0.001f, rounded to a float
-    EXPECT_EQ(scene->wedgeCount, 24.0f);
-    EXPECT_EQ(f.targetWedgeCount, 34);
     EXPECT_EQ(scene->sleepMs, 1);  // 24 frames a second measure as 23: one millisecond less per second
-    EXPECT_EQ(f.discs[0].position.x, -0x1.4770ccp+1f);
-    EXPECT_EQ(f.palette.hueCentre, 0x1.12c444p-3f);
-    EXPECT_EQ(f.sharedCell, 7);
 }

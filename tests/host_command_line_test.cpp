@@ -4,45 +4,33 @@
 #include "host/command_line.h"
 
 TEST(CommandLine, SwitchesWindowNumbersAndProgramNames) {
+    using M = SaverMode;
     const struct { const char* line; SaverMode mode; int32_t window; bool foreground; } cases[] = {
-        {"quillon.scr    ", SaverMode::Configure, 0, false},
-        {"quillon.scr /c", SaverMode::Configure, 0, true},  // no window: the foreground one owns the dialog
-        {"quillon.scr /c : ", SaverMode::Configure, 0, true},  // blanks and colons only: still no window
-        {"quillon.scr /c:1234", SaverMode::Configure, 1234, false},
-        {"quillon.scr /C 1234", SaverMode::Configure, 1234, false},
-        {"quillon.scr -s", SaverMode::Saver, 0, false},
-        {"quillon.scr /scr", SaverMode::Saver, 0, false},
-        {"quillon.scr s", SaverMode::Saver, 0, false},
-        {"quillon.scr /S 1234", SaverMode::Saver, 0, false},
-        {"quillon.scr /p:1234", SaverMode::Preview, 1234, false},
-        {"quillon.scr /P1234", SaverMode::Preview, 1234, false},
-        {"quillon.scr /l 1234", SaverMode::Preview, 1234, false},
-        {"quillon.scr /a 1234", SaverMode::ChangePassword, 1234, false},
+        {"quillon.scr    ", M::Configure, 0, false}, {"", M::Configure, 0, false},
+        {"quillon.scr /c", M::Configure, 0, true},  // no window: the foreground one owns the dialog
+        {"quillon.scr /c : ", M::Configure, 0, true},  // blanks and colons only: still no window
+        {"quillon.scr /c:1234", M::Configure, 1234, false}, {"quillon.scr /C 1234", M::Configure, 1234, false},
+        {"quillon.scr -s", M::Saver, 0, false}, {"quillon.scr /scr", M::Saver, 0, false},
+        {"quillon.scr s", M::Saver, 0, false}, {"quillon.scr /S 1234", M::Saver, 0, false},
+        {"quillon.scr /p:1234", M::Preview, 1234, false}, {"quillon.scr /P1234", M::Preview, 1234, false},
+        {"quillon.scr /l 1234", M::Preview, 1234, false}, {"quillon.scr /a 1234", M::ChangePassword, 1234, false},
         // Malformed window numbers: colons and blanks skipped, a sign kept, letters end the number.
-        {"quillon.scr /p : :-77", SaverMode::Preview, -77, false},
-        {"quillon.scr /preview 1234", SaverMode::Preview, 0, false},
-        {"quillon.scr /p 12ab", SaverMode::Preview, 12, false},
-        {"quillon.scr /p", SaverMode::Preview, 0, false},
-        {"quillon.scr /x", SaverMode::Unset, 0, false},
-        {"quillon.scr //s", SaverMode::Unset, 0, false},
-        {"quillon.scr --s", SaverMode::Unset, 0, false},
-        {"quillon.scr /", SaverMode::Unset, 0, false},
-        {"quillon.scr -", SaverMode::Unset, 0, false},
-        {"\"C:\\Program Files\\quillon.scr\" /s", SaverMode::Saver, 0, false},
-        {"\"unterminated /s", SaverMode::Configure, 0, false},
+        {"quillon.scr /p : :-77", M::Preview, -77, false}, {"quillon.scr /preview 1234", M::Preview, 0, false},
+        {"quillon.scr /p 12ab", M::Preview, 12, false}, {"quillon.scr /p", M::Preview, 0, false},
+        {"quillon.scr /x", M::Unset, 0, false}, {"quillon.scr //s", M::Unset, 0, false},
+        {"quillon.scr --s", M::Unset, 0, false}, {"quillon.scr /", M::Unset, 0, false},
+        {"quillon.scr -", M::Unset, 0, false},
+        {"\"C:\\Program Files\\quillon.scr\" /s", M::Saver, 0, false}, {"\"unterminated /s", M::Configure, 0, false},
         // An unquoted path ends at its first blank; the rest is read as the switch.
-        {"C:\\Program Files\\quillon.scr /s", SaverMode::Unset, 0, false},
+        {"C:\\Program Files\\quillon.scr /s", M::Unset, 0, false},
         // A tab is not a blank: part of an unquoted name, a switch letter after a quoted one.
-        {"quillon.scr\t/s", SaverMode::Configure, 0, false},
-        {"\"quillon.scr\"\t/s", SaverMode::Unset, 0, false},
-        {"", SaverMode::Configure, 0, false},
+        {"quillon.scr\t/s", M::Configure, 0, false}, {"\"quillon.scr\"\t/s", M::Unset, 0, false},
     };
     for (const auto& c : cases) {
         const CommandLine parsed = parseCommandLine(c.line);
-        EXPECT_EQ(parsed.mode, c.mode) << "[" << c.line << "]";
-        EXPECT_EQ(parsed.window, c.window) << "[" << c.line << "]";
-        EXPECT_EQ(parsed.ownerIsForeground, c.foreground) << "[" << c.line << "]";
-        EXPECT_EQ(currentMode, c.mode);
+        EXPECT_TRUE(parsed.mode == c.mode && currentMode == c.mode && parsed.window == c.window &&
+                    parsed.ownerIsForeground == c.foreground)
+            << "[" << c.line << "]: mode " << int(parsed.mode) << ", window " << parsed.window;
     }
     EXPECT_EQ(parseCommandLine(nullptr).mode, SaverMode::Configure);
 }

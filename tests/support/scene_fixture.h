@@ -1,4 +1,4 @@
-// Test fixtures: an OSMesa context, the scripted clock, and a constructed scene to drive frame by frame.
+// The test fixture: an OSMesa context, the scripted clock, and a constructed scene to drive frame by frame.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,42 +12,29 @@
 #include "scene/kaleidoscope.h"
 #include "tools/osmesa_context.h"
 
-// A seed whose first rand() is `value`: the generator's step run backwards from the state that yields it.
-inline uint32_t seedForFirstRand(int value) {
-    const uint32_t a = 214013u, c = 2531011u;
-    uint32_t inverse = a;  // a's inverse modulo 2^32, by Newton's iteration
-    for (int i = 0; i < 5; ++i) inverse *= 2u - a * inverse;
-    return ((uint32_t(value) << 16) - c) * inverse;
+// A disc at rest at `position`, `size` across each way, unturned, in cell 0, colourless, at phase 0.
+inline Disc discAt(Vec3 position, float size) {
+    Disc disc{};
+    disc.position = position;
+    disc.size = size;
+    return disc;
 }
 
-// A fresh OSMesa context per test, with the scripted clock at 0 and the calendar at a fixed seed.
-class GlTest : public ::testing::Test {
+// A fresh OSMesa context per test, with the scripted clock at 0, the calendar at a fixed seed, and a scene
+// constructed on it.
+class SceneTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::manual::setFrequency(platform::manual::defaultFrequency);
-        platform::manual::setCalendarSeconds(seedTime);
+        platform::manual::setCalendarSeconds(1234567);  // seed 1234567 % 256 = 135
         platform::manual::clearResources();
         context = std::make_unique<OffscreenContext>(width, height);
         ASSERT_TRUE(context->ok()) << "no OSMesa context";
-    }
-    void TearDown() override { platform::manual::clearResources(); }
-
-    int width = 160, height = 120;
-    int64_t seedTime = 1234567;  // seed 1234567 % 256 = 135
-    std::unique_ptr<OffscreenContext> context;
-};
-
-// A GlTest with a scene constructed on the context.
-class SceneTest : public GlTest {
-protected:
-    void SetUp() override {
-        GlTest::SetUp();
-        if (HasFatalFailure()) return;
         scene = std::make_unique<Kaleidoscope>(width, height);
     }
     void TearDown() override {
         scene.reset();
-        GlTest::TearDown();
+        platform::manual::clearResources();
     }
 
     // Moves the scripted clock on and draws one frame with the given options.
@@ -62,15 +49,17 @@ protected:
         gluLookAt(0.0, 0.0, 5.5, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
     }
 
-    // The visible pass of the current frame drawn again by hand, with or without the glow.
+    // The visible pass of the current frame drawn again by hand, with or without the glow of the capture
+    // the frame left in the glow texture.
     std::vector<uint8_t> redraw(bool withGlow) {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         camera();
-        if (withGlow) scene->captureGlow();
         scene->drawWedges(true);
         if (withGlow) scene->drawGlow(12, 0.02f);
         return context->pixels();
     }
 
+    int width = 160, height = 120;
+    std::unique_ptr<OffscreenContext> context;
     std::unique_ptr<Kaleidoscope> scene;
 };

@@ -1,14 +1,17 @@
 // A digest of the whole simulation state: every field of the scene but its size, and of its disc field.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <type_traits>
 
 #include "discs/disc_field.h"
 #include "scene/kaleidoscope.h"
 
 // FNV-1a over the bytes of every state field in a fixed order (floats and doubles by their bit patterns,
 // integers little-endian, bools as one byte). scripts/golden-reference.py computes the same digest.
+// On the way it notes whether every floating-point field is finite.
 class Digest {
 public:
     template <class T>
@@ -16,6 +19,7 @@ public:
         unsigned char bytes[sizeof value];
         std::memcpy(bytes, &value, sizeof value);
         for (unsigned char b : bytes) hash = (hash ^ b) * 1099511628211ull;
+        if constexpr (std::is_floating_point_v<T>) finite = finite && std::isfinite(value);
     }
     template <class T, size_t n>
     void add(const T (&values)[n]) {
@@ -27,9 +31,10 @@ public:
             add(v);
     }
     uint64_t hash = 14695981039346656037ull;
+    bool finite = true;
 };
 
-inline uint64_t stateDigest(const Kaleidoscope& s) {
+inline Digest digestOf(const Kaleidoscope& s) {
     Digest d;
     d.add(s.geometryAngle), d.add(s.wedgesToDraw), d.add(s.clipPlane0), d.add(s.clipPlane1);
     d.add(s.partialPlane0), d.add(s.partialPlane1), d.add(s.hasPartialWedge), d.add(s.mirrorThisFrame);
@@ -47,6 +52,7 @@ inline uint64_t stateDigest(const Kaleidoscope& s) {
         d.add(c.phase), d.add(c.birthTime), d.add(c.size), d.add(c.spinAngle), d.add(c.cell), d.add(c.cellU);
         d.add(c.cellV), d.add(c.cellWidth), d.add(c.cellHeight), d.add(c.color), d.add(c.colorPulse);
     }
-    return d.hash;
+    return d;
 }
 
+inline uint64_t stateDigest(const Kaleidoscope& s) { return digestOf(s).hash; }
