@@ -1,0 +1,198 @@
+// Frame/...: every drawFrame measured beside the bare OpenGL work it stands for. The held frame is taped
+// once (every GL call with its arguments) and the tape, replayed from a flat loop, must draw the very same
+// pixels; then drawFrame, the replay and a floor frame (clear and finish) alternate, iteration by iteration.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/gl.h"
+#include "tools/bench/alloc_counter.h"
+#include "tools/bench/benches.h"
+#include "tools/bench/gl_tape.h"
+#include "tools/bench/scene_rig.h"
+
+namespace bench {
+namespace {
+
+std::vector<FrameConfig> frameConfigs() {
+    std::vector<FrameConfig> configs;
+    for (const auto& size : {std::pair{640, 480}, std::pair{1280, 720}, std::pair{1920, 1080}})
+        for (const bool glow : {false, true})
+            for (const bool mirrors : {true, false})
+                for (const int wedges : {10, 24, 46, 94})
+                    configs.push_back({size.first, size.second, wedges, mirrors, glow});
+    return configs;
+}
+
+// Tapes the held frame and proves the tape: replayed over a scrambled buffer and glow texture it draws
+// exactly the frame's bytes, and the held frame drawn again is the same too.
+bool tapeHeldFrame(SceneRig& rig, gltape::Tape& tape, std::string& why) {
+    rig.restore();
+    gltape::start();
+    rig.drawFrame();
+    if (!gltape::stop(tape, why)) return false;
+    const std::vector<uint8_t> drawn = rig.pixels();
+    rig.scramble();
+    gltape::replay(tape);
+    if (rig.pixels() != drawn) {
+        why = "the replayed tape draws other pixels than drawFrame";
+        return false;
+    }
+    rig.scramble();
+    rig.drawHeldFrame();
+    if (rig.pixels() != drawn) {
+        why = "the held frame differs when drawn again";
+        return false;
+    }
+    return true;
+}
+
+struct Sample {
+    std::vector<double> frame, bare, floor, toBare, toFloor;
+    alloc_counter::Counts frameAllocations, bareAllocations;
+};
+
+template <class F>
+double timed(F&& work, alloc_counter::Counts& allocations) {
+    const alloc_counter::Counts before = alloc_counter::now();
+    const double start = nowMs();
+    work();
+    glFinish();
+    const double took = nowMs() - start;
+    const alloc_counter::Counts made = alloc_counter::since(before);
+    allocations.mallocs += made.mallocs;
+    allocations.news += made.news;
+    return took;
+}
+
+void measureFrame(benchmark::State& state, FrameConfig config) {
+    SceneRig rig(config.width, config.height);
+    if (!rig.ok()) return state.SkipWithError("no OSMesa context");
+    rig.configure(config);
+    gltape::Tape tape;
+    std::string why;
+    if (!tapeHeldFrame(rig, tape, why)) return state.SkipWithError(why.c_str());
+
+    Sample s;
+    alloc_counter::Counts floorAllocations;
+    bool frameFirst = true;
+    for (auto _ : state) {
+        rig.restore();
+        double frame = 0, bare = 0;
+        // The order alternates, so that neither side always finds the caches the other left.
+        if (frameFirst) frame = timed([&] { rig.drawFrame(); }, s.frameAllocations);
+        bare = timed([&] { gltape::replay(tape); }, s.bareAllocations);
+        if (!frameFirst) frame = timed([&] { rig.drawFrame(); }, s.frameAllocations);
+        const double floor = timed([] { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }, floorAllocations);
+        frameFirst = !frameFirst;
+        state.SetIterationTime(frame / 1000.0);
+        s.frame.push_back(frame), s.bare.push_back(bare), s.floor.push_back(floor);
+        s.toBare.push_back(frame / bare), s.toFloor.push_back(frame / floor);
+    }
+    const double n = double(s.frame.size());
+    const double toBare = median(s.toBare);
+    state.counters["frame_ms"] = median(s.frame);
+    state.counters["bare_ms"] = median(s.bare);
+    state.counters["floor_ms"] = median(s.floor);
+    state.counters["ratio_bare"] = toBare;
+    state.counters["ratio_floor"] = median(s.toFloor);
+    state.counters["ours_pct"] = 100.0 * (1.0 - 1.0 / toBare);
+    state.counters["gl_calls"] = double(tape.callCount());
+    state.counters["mallocs_frame"] = double(s.frameAllocations.mallocs) / n;
+    state.counters["mallocs_bare"] = double(s.bareAllocations.mallocs) / n;
+    state.counters["news_frame"] = double(s.frameAllocations.news) / n;
+}
+
+// What the interposed entry points cost: the same tape through them and straight to Mesa, alternating.
+void measureInterposition(benchmark::State& state, FrameConfig config) {
+    SceneRig rig(config.width, config.height);
+    if (!rig.ok()) return state.SkipWithError("no OSMesa context");
+    rig.configure(config);
+    gltape::Tape tape;
+    std::string why;
+    if (!tapeHeldFrame(rig, tape, why)) return state.SkipWithError(why.c_str());
+    std::vector<double> entry, direct, ratio;
+    alloc_counter::Counts ignored;
+    for (auto _ : state) {
+        const double viaEntry = timed([&] { gltape::replay(tape); }, ignored);
+        const double viaMesa = timed([&] { gltape::replayDirect(tape); }, ignored);
+        state.SetIterationTime(viaEntry / 1000.0);
+        entry.push_back(viaEntry), direct.push_back(viaMesa), ratio.push_back(viaEntry / viaMesa);
+    }
+    state.counters["entry_ms"] = median(entry);
+    state.counters["direct_ms"] = median(direct);
+    state.counters["cost_pct"] = 100.0 * (median(ratio) - 1.0);
+}
+
+uint64_t fnv1a(const std::vector<uint8_t>& bytes) {
+    uint64_t hash = 14695981039346656037ull;
+    for (const uint8_t b : bytes) hash = (hash ^ b) * 1099511628211ull;
+    return hash;
+}
+
+bool writeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && written;
+}
+
+// Keys before a frame of the scripted run: a transition through fractional counts, zoom and glide, spin,
+// mirrors and glow off and on, a reshuffle with its renewals.
+struct Key {
+    int frame;
+    uint32_t code;
+};
+constexpr Key runKeys[] = {{20, '5'},        {70, vk::right},  {90, vk::left}, {91, vk::left},  {120, vk::up},
+                           {121, vk::up},    {150, vk::keyM}, {170, vk::keyM}, {190, vk::keyS}, {210, vk::keyS},
+                           {230, vk::down},  {290, '0'},      {340, vk::keyG}, {341, vk::right}};
+
+}  // namespace
+
+void registerFrameBenchmarks(int framesPerCase) {
+    for (const FrameConfig& config : frameConfigs()) {
+        benchmark::RegisterBenchmark(("Frame/" + config.name()).c_str(), measureFrame, config)
+            ->UseManualTime()
+            ->Iterations(framesPerCase)
+            ->Unit(benchmark::kMillisecond);
+    }
+    const FrameConfig heaviestCalls{640, 480, 94, true, false};
+    benchmark::RegisterBenchmark(("Interposition/" + heaviestCalls.name()).c_str(), measureInterposition,
+                                 heaviestCalls)
+        ->UseManualTime()
+        ->Iterations(framesPerCase)
+        ->Unit(benchmark::kMillisecond);
+}
+
+int dumpFrames(const std::string& directory) {
+    int failures = 0;
+    for (const FrameConfig& config : frameConfigs()) {
+        if (config.width != 640) continue;
+        SceneRig rig(config.width, config.height);
+        if (!rig.ok()) return 1;
+        rig.configure(config);
+        rig.drawHeldFrame();
+        std::string name = config.name();
+        for (char& c : name) c = c == '/' ? '-' : c;
+        failures += writeFile(directory + "/held-" + name + ".rgba", rig.pixels()) ? 0 : 1;
+    }
+    SceneRig rig(320, 240, 0);
+    if (!rig.ok()) return 1;
+    std::FILE* hashes = std::fopen((directory + "/run.txt").c_str(), "w");
+    if (!hashes) return 1;
+    size_t nextKey = 0;
+    for (int frame = 1; frame <= 400; ++frame) {
+        for (; nextKey < std::size(runKeys) && runKeys[nextKey].frame == frame; ++nextKey)
+            rig.scene->handleKey(runKeys[nextKey].code);
+        rig.drawFrame();
+        const std::vector<uint8_t>& pixels = rig.pixels();
+        std::fprintf(hashes, "frame %3d  %016llx\n", frame, static_cast<unsigned long long>(fnv1a(pixels)));
+        if (frame % 25 == 0)
+            failures += writeFile(directory + "/run-" + std::to_string(frame) + ".rgba", pixels) ? 0 : 1;
+    }
+    failures += std::fclose(hashes) == 0 ? 0 : 1;
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace bench
