@@ -42,8 +42,8 @@ void DiscField::beginDiscDrawing(bool drawLogo) {
     glEnable(GL_TEXTURE_2D);
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     if (drawLogo) drawLogoQuad(scene.clockSeconds, textureOf(*this, logoImage));
+    // The texture environment belongs to the unit, not to a texture: binding the atlas keeps GL_MODULATE.
     glBindTexture(GL_TEXTURE_2D, textureOf(*this, atlasImage));
-    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     // The pulse is the same in every copy of the pass: one cosine per disc, not one per disc and copy.
     if (!discs) return;
     for (int32_t i = 0; i < discCount; ++i) discs[i].pulseColor(passTints[i]);
@@ -72,8 +72,8 @@ void Disc::drawDisc(const float tint[4]) {
     glTranslatef(position.x, position.y, position.z);
     glRotatef(spinAngle, 0.0f, 0.0f, 1.0f);
     glScalef(size, size, 1.0f);
+    // No normal: lighting is off, and the current normal stays GL's own (0, 0, 1) throughout.
     glBegin(GL_QUADS);
-    glNormal3f(0.0f, 0.0f, 1.0f);
     glColor4f(tint[0], tint[1], tint[2], tint[3]);
     const float right = cellU + cellWidth, bottom = cellV + cellHeight;
     glTexCoord2f(cellU, bottom);
