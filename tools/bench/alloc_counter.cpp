@@ -1,9 +1,8 @@
-// Counting allocator (pairs with alloc_counter.h): malloc, calloc and realloc are defined here, count,
-// and hand on to glibc's own; operator new counts and calls malloc. Nothing about the heap changes.
+// Counting allocator (pairs with alloc_counter.h): malloc, calloc, realloc and operator new are defined
+// here, count, and hand on to glibc's own allocator; nothing about the heap changes.
 #include "tools/bench/alloc_counter.h"
 
 #include <cstddef>
-#include <cstdlib>
 #include <new>
 
 extern "C" {
@@ -14,13 +13,19 @@ void* __libc_realloc(void*, size_t);
 
 namespace {
 // Initial-exec TLS: usable from malloc at any time, also while the dynamic loader runs.
-__attribute__((tls_model("initial-exec"))) thread_local uint64_t mallocs = 0;
-__attribute__((tls_model("initial-exec"))) thread_local uint64_t news = 0;
+__attribute__((tls_model("initial-exec"))) thread_local uint64_t all = 0;
+__attribute__((tls_model("initial-exec"))) thread_local uint64_t ours = 0;
+__attribute__((tls_model("initial-exec"))) thread_local int libraryDepth = 0;
+
+inline void count() {
+    ++all;
+    if (libraryDepth == 0) ++ours;
+}
 
 void* countedNew(size_t size) {
-    ++news;
+    count();
     for (;;) {
-        if (void* p = std::malloc(size ? size : 1)) return p;
+        if (void* p = __libc_malloc(size ? size : 1)) return p;
         const std::new_handler handler = std::get_new_handler();
         if (!handler) throw std::bad_alloc();
         handler();
@@ -30,15 +35,15 @@ void* countedNew(size_t size) {
 
 extern "C" {
 void* malloc(size_t size) {
-    ++mallocs;
+    count();
     return __libc_malloc(size);
 }
-void* calloc(size_t count, size_t size) {
-    ++mallocs;
-    return __libc_calloc(count, size);
+void* calloc(size_t number, size_t size) {
+    count();
+    return __libc_calloc(number, size);
 }
 void* realloc(void* p, size_t size) {
-    ++mallocs;
+    count();
     return __libc_realloc(p, size);
 }
 }
@@ -52,8 +57,16 @@ void* operator new(size_t size, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept {
+    try {
+        return countedNew(size);
+    } catch (...) {
+        return nullptr;
+    }
+}
 
 namespace alloc_counter {
-Counts now() { return {mallocs, news}; }
+Counts now() { return {all, ours}; }
+InsideLibrary::InsideLibrary() { ++libraryDepth; }
+InsideLibrary::~InsideLibrary() { --libraryDepth; }
 }  // namespace alloc_counter

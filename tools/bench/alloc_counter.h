@@ -7,15 +7,24 @@
 namespace alloc_counter {
 
 struct Counts {
-    uint64_t mallocs = 0;  // malloc, calloc and realloc, whoever called them (operator new included)
-    uint64_t news = 0;     // operator new: C++ code, which in a steady frame is ours alone
+    uint64_t all = 0;   // malloc, calloc, realloc and operator new, whoever called them
+    uint64_t ours = 0;  // those made outside every InsideLibrary scope
+};
+
+// Marks the thread as inside a library (the GL tape puts one around each Mesa call while it audits), so
+// that what is allocated meanwhile is not counted as ours.
+struct InsideLibrary {
+    InsideLibrary();
+    ~InsideLibrary();
+    InsideLibrary(const InsideLibrary&) = delete;
+    InsideLibrary& operator=(const InsideLibrary&) = delete;
 };
 
 Counts now();
 
 inline Counts since(const Counts& start) {
     const Counts end = now();
-    return {end.mallocs - start.mallocs, end.news - start.news};
+    return {end.all - start.all, end.ours - start.ours};
 }
 
 }  // namespace alloc_counter

@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "platform/gl.h"
@@ -48,22 +49,45 @@ bool tapeHeldFrame(SceneRig& rig, gltape::Tape& tape, std::string& why) {
     return true;
 }
 
-struct Sample {
-    std::vector<double> frame, bare, floor, toBare, toFloor;
-    alloc_counter::Counts frameAllocations, bareAllocations;
+// CPU time of the calling thread, the one that issues the GL calls.
+double threadCpuMs() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
+}
+
+// One side of the comparison: wall time to the finished frame, the drawing thread's CPU time, allocations.
+struct Side {
+    std::vector<double> wall, thread;
+    alloc_counter::Counts allocations;
+
+    template <class F>
+    double time(F&& work) {
+        const alloc_counter::Counts before = alloc_counter::now();
+        const double start = nowMs(), startCpu = threadCpuMs();
+        work();
+        glFinish();
+        const double took = nowMs() - start;
+        thread.push_back(threadCpuMs() - startCpu);
+        const alloc_counter::Counts made = alloc_counter::since(before);
+        allocations.all += made.all;
+        wall.push_back(took);
+        return took;
+    }
 };
 
-template <class F>
-double timed(F&& work, alloc_counter::Counts& allocations) {
+// The held frame drawn with every call into Mesa marked: what is allocated outside those calls is ours.
+double ourAllocationsPerFrame(SceneRig& rig) {
+    constexpr int frames = 10;
+    gltape::audit(true);
     const alloc_counter::Counts before = alloc_counter::now();
-    const double start = nowMs();
-    work();
-    glFinish();
-    const double took = nowMs() - start;
-    const alloc_counter::Counts made = alloc_counter::since(before);
-    allocations.mallocs += made.mallocs;
-    allocations.news += made.news;
-    return took;
+    for (int i = 0; i < frames; ++i) {
+        rig.drawHeldFrame();
+        glFinish();
+    }
+    const uint64_t ours = alloc_counter::since(before).ours;
+    gltape::audit(false);
+    return double(ours) / frames;
 }
 
 void measureFrame(benchmark::State& state, FrameConfig config) {
@@ -74,34 +98,37 @@ void measureFrame(benchmark::State& state, FrameConfig config) {
     std::string why;
     if (!tapeHeldFrame(rig, tape, why)) return state.SkipWithError(why.c_str());
 
-    Sample s;
-    alloc_counter::Counts floorAllocations;
+    Side frame, bare, floor;
+    std::vector<double> toBare, toBareCpu, toFloor;
     bool frameFirst = true;
     for (auto _ : state) {
         rig.restore();
-        double frame = 0, bare = 0;
         // The order alternates, so that neither side always finds the caches the other left.
-        if (frameFirst) frame = timed([&] { rig.drawFrame(); }, s.frameAllocations);
-        bare = timed([&] { gltape::replay(tape); }, s.bareAllocations);
-        if (!frameFirst) frame = timed([&] { rig.drawFrame(); }, s.frameAllocations);
-        const double floor = timed([] { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); }, floorAllocations);
+        if (frameFirst) frame.time([&] { rig.drawFrame(); });
+        bare.time([&] { gltape::replay(tape); });
+        if (!frameFirst) frame.time([&] { rig.drawFrame(); });
+        floor.time([] { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); });
         frameFirst = !frameFirst;
-        state.SetIterationTime(frame / 1000.0);
-        s.frame.push_back(frame), s.bare.push_back(bare), s.floor.push_back(floor);
-        s.toBare.push_back(frame / bare), s.toFloor.push_back(frame / floor);
+        state.SetIterationTime(frame.wall.back() / 1000.0);
+        toBare.push_back(frame.wall.back() / bare.wall.back());
+        toBareCpu.push_back(frame.thread.back() / bare.thread.back());
+        toFloor.push_back(frame.wall.back() / floor.wall.back());
     }
-    const double n = double(s.frame.size());
-    const double toBare = median(s.toBare);
-    state.counters["frame_ms"] = median(s.frame);
-    state.counters["bare_ms"] = median(s.bare);
-    state.counters["floor_ms"] = median(s.floor);
-    state.counters["ratio_bare"] = toBare;
-    state.counters["ratio_floor"] = median(s.toFloor);
-    state.counters["ours_pct"] = 100.0 * (1.0 - 1.0 / toBare);
+    const double n = double(frame.wall.size());
+    const double ratio = median(toBare);
+    state.counters["mallocs_ours"] = ourAllocationsPerFrame(rig);
+    state.counters["frame_ms"] = median(frame.wall);
+    state.counters["bare_ms"] = median(bare.wall);
+    state.counters["floor_ms"] = median(floor.wall);
+    state.counters["frame_thread_ms"] = median(frame.thread);
+    state.counters["bare_thread_ms"] = median(bare.thread);
+    state.counters["ratio_bare"] = ratio;
+    state.counters["ratio_bare_thread"] = median(toBareCpu);
+    state.counters["ratio_floor"] = median(toFloor);
+    state.counters["ours_pct"] = 100.0 * (1.0 - 1.0 / ratio);
     state.counters["gl_calls"] = double(tape.callCount());
-    state.counters["mallocs_frame"] = double(s.frameAllocations.mallocs) / n;
-    state.counters["mallocs_bare"] = double(s.bareAllocations.mallocs) / n;
-    state.counters["news_frame"] = double(s.frameAllocations.news) / n;
+    state.counters["mallocs_frame"] = double(frame.allocations.all) / n;
+    state.counters["mallocs_bare"] = double(bare.allocations.all) / n;
 }
 
 // What the interposed entry points cost: the same tape through them and straight to Mesa, alternating.
@@ -112,16 +139,18 @@ void measureInterposition(benchmark::State& state, FrameConfig config) {
     gltape::Tape tape;
     std::string why;
     if (!tapeHeldFrame(rig, tape, why)) return state.SkipWithError(why.c_str());
-    std::vector<double> entry, direct, ratio;
-    alloc_counter::Counts ignored;
+    Side entry, direct;
+    std::vector<double> ratio;
     for (auto _ : state) {
-        const double viaEntry = timed([&] { gltape::replay(tape); }, ignored);
-        const double viaMesa = timed([&] { gltape::replayDirect(tape); }, ignored);
-        state.SetIterationTime(viaEntry / 1000.0);
-        entry.push_back(viaEntry), direct.push_back(viaMesa), ratio.push_back(viaEntry / viaMesa);
+        entry.time([&] { gltape::replay(tape); });
+        direct.time([&] { gltape::replayDirect(tape); });
+        state.SetIterationTime(entry.wall.back() / 1000.0);
+        ratio.push_back(entry.thread.back() / direct.thread.back());
     }
-    state.counters["entry_ms"] = median(entry);
-    state.counters["direct_ms"] = median(direct);
+    state.counters["entry_ms"] = median(entry.wall);
+    state.counters["direct_ms"] = median(direct.wall);
+    state.counters["entry_thread_ms"] = median(entry.thread);
+    state.counters["direct_thread_ms"] = median(direct.thread);
     state.counters["cost_pct"] = 100.0 * (median(ratio) - 1.0);
 }
 

@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "platform/gl.h"
+#include "tools/bench/alloc_counter.h"
 
 // Every entry point the core and GLU's gluLookAt use in a frame, and the ones they use outside it.
 #define TAPED_FUNCTIONS(X)                                                                                  \
@@ -50,7 +51,9 @@ bool resolveReal() {
 }
 const bool realResolved = resolveReal();
 
-bool recording = false;
+// Off, the entry points only hand on; the other modes take the slow path.
+enum class Mode { off, recording, auditing };
+Mode tapeMode = Mode::off;
 std::vector<gltape::Call> raw;
 std::vector<unsigned char> rawPool;
 std::string untaped;
@@ -91,7 +94,7 @@ size_t pooledBytes(uint32_t op) {
 }
 
 void untapedCall(const char* name) {
-    if (recording && untaped.empty()) untaped = name;
+    if (untaped.empty()) untaped = name;
 }
 
 template <class T>
@@ -101,206 +104,171 @@ const T* pooled(const gltape::Tape& tape, const gltape::Call& call) {
 
 }  // namespace
 
-// The taped entry points: keep the call while recording, then hand it on.
+// The entry points. Off, each hands its call on and nothing else; recording, it keeps the call first;
+// auditing, it marks the time inside Mesa, so that Mesa's allocations are told from ours.
+#define FORWARD(keepCall, realCall)                                                                         \
+    if (__builtin_expect(tapeMode != Mode::off, 0)) {                                                           \
+        if (tapeMode == Mode::recording) keepCall;                                                              \
+        const alloc_counter::InsideLibrary inside;                                                          \
+        realCall;                                                                                           \
+        return;                                                                                             \
+    }                                                                                                       \
+    realCall
+
 extern "C" {
 void glBegin(GLenum mode) {
-    if (recording) keep(op_glBegin, mode);
-    real.glBegin(mode);
+    FORWARD((keep(op_glBegin, mode)), (real.glBegin(mode)));
 }
 void glEnd() {
-    if (recording) keep(op_glEnd);
-    real.glEnd();
+    FORWARD((keep(op_glEnd)), (real.glEnd()));
 }
 void glVertex2f(GLfloat x, GLfloat y) {
-    if (recording) keepF(op_glVertex2f, x, y);
-    real.glVertex2f(x, y);
+    FORWARD((keepF(op_glVertex2f, x, y)), (real.glVertex2f(x, y)));
 }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) {
-    if (recording) keepF(op_glVertex3f, x, y, z);
-    real.glVertex3f(x, y, z);
+    FORWARD((keepF(op_glVertex3f, x, y, z)), (real.glVertex3f(x, y, z)));
 }
 void glTexCoord2f(GLfloat s, GLfloat t) {
-    if (recording) keepF(op_glTexCoord2f, s, t);
-    real.glTexCoord2f(s, t);
+    FORWARD((keepF(op_glTexCoord2f, s, t)), (real.glTexCoord2f(s, t)));
 }
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
-    if (recording) keepF(op_glColor4f, r, g, b, a);
-    real.glColor4f(r, g, b, a);
+    FORWARD((keepF(op_glColor4f, r, g, b, a)), (real.glColor4f(r, g, b, a)));
 }
 void glNormal3f(GLfloat x, GLfloat y, GLfloat z) {
-    if (recording) keepF(op_glNormal3f, x, y, z);
-    real.glNormal3f(x, y, z);
+    FORWARD((keepF(op_glNormal3f, x, y, z)), (real.glNormal3f(x, y, z)));
 }
 void glPushMatrix() {
-    if (recording) keep(op_glPushMatrix);
-    real.glPushMatrix();
+    FORWARD((keep(op_glPushMatrix)), (real.glPushMatrix()));
 }
 void glPopMatrix() {
-    if (recording) keep(op_glPopMatrix);
-    real.glPopMatrix();
+    FORWARD((keep(op_glPopMatrix)), (real.glPopMatrix()));
 }
 void glLoadIdentity() {
-    if (recording) keep(op_glLoadIdentity);
-    real.glLoadIdentity();
+    FORWARD((keep(op_glLoadIdentity)), (real.glLoadIdentity()));
 }
 void glMatrixMode(GLenum mode) {
-    if (recording) keep(op_glMatrixMode, mode);
-    real.glMatrixMode(mode);
+    FORWARD((keep(op_glMatrixMode, mode)), (real.glMatrixMode(mode)));
 }
 void glTranslatef(GLfloat x, GLfloat y, GLfloat z) {
-    if (recording) keepF(op_glTranslatef, x, y, z);
-    real.glTranslatef(x, y, z);
+    FORWARD((keepF(op_glTranslatef, x, y, z)), (real.glTranslatef(x, y, z)));
 }
 void glTranslated(GLdouble x, GLdouble y, GLdouble z) {
     const GLdouble v[3] = {x, y, z};
-    if (recording) keepPooled(op_glTranslated, v, sizeof v);
-    real.glTranslated(x, y, z);
+    FORWARD((keepPooled(op_glTranslated, v, sizeof v)), (real.glTranslated(x, y, z)));
 }
 void glRotatef(GLfloat angle, GLfloat x, GLfloat y, GLfloat z) {
-    if (recording) keepF(op_glRotatef, angle, x, y, z);
-    real.glRotatef(angle, x, y, z);
+    FORWARD((keepF(op_glRotatef, angle, x, y, z)), (real.glRotatef(angle, x, y, z)));
 }
 void glScalef(GLfloat x, GLfloat y, GLfloat z) {
-    if (recording) keepF(op_glScalef, x, y, z);
-    real.glScalef(x, y, z);
+    FORWARD((keepF(op_glScalef, x, y, z)), (real.glScalef(x, y, z)));
 }
 void glMultMatrixf(const GLfloat* m) {
-    if (recording) keepPooled(op_glMultMatrixf, m, 16 * sizeof *m);
-    real.glMultMatrixf(m);
+    FORWARD((keepPooled(op_glMultMatrixf, m, 16 * sizeof *m)), (real.glMultMatrixf(m)));
 }
 void glMultMatrixd(const GLdouble* m) {
-    if (recording) keepPooled(op_glMultMatrixd, m, 16 * sizeof *m);
-    real.glMultMatrixd(m);
+    FORWARD((keepPooled(op_glMultMatrixd, m, 16 * sizeof *m)), (real.glMultMatrixd(m)));
 }
 void glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdouble f) {
     const GLdouble v[6] = {l, r, b, t, n, f};
-    if (recording) keepPooled(op_glOrtho, v, sizeof v);
-    real.glOrtho(l, r, b, t, n, f);
+    FORWARD((keepPooled(op_glOrtho, v, sizeof v)), (real.glOrtho(l, r, b, t, n, f)));
 }
 void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
-    if (recording) keep(op_glViewport, uint32_t(x), uint32_t(y), uint32_t(w), uint32_t(h));
-    real.glViewport(x, y, w, h);
+    FORWARD((keep(op_glViewport, uint32_t(x), uint32_t(y), uint32_t(w), uint32_t(h))), (real.glViewport(x, y, w, h)));
 }
 void glClipPlane(GLenum plane, const GLdouble* equation) {
-    if (recording) keepPooled(op_glClipPlane, equation, 4 * sizeof *equation, plane);
-    real.glClipPlane(plane, equation);
+    FORWARD((keepPooled(op_glClipPlane, equation, 4 * sizeof *equation, plane)), (real.glClipPlane(plane, equation)));
 }
 void glEnable(GLenum cap) {
-    if (recording) keep(op_glEnable, cap);
-    real.glEnable(cap);
+    FORWARD((keep(op_glEnable, cap)), (real.glEnable(cap)));
 }
 void glDisable(GLenum cap) {
-    if (recording) keep(op_glDisable, cap);
-    real.glDisable(cap);
+    FORWARD((keep(op_glDisable, cap)), (real.glDisable(cap)));
 }
 void glBlendFunc(GLenum s, GLenum d) {
-    if (recording) keep(op_glBlendFunc, s, d);
-    real.glBlendFunc(s, d);
+    FORWARD((keep(op_glBlendFunc, s, d)), (real.glBlendFunc(s, d)));
 }
 void glTexEnvf(GLenum target, GLenum name, GLfloat value) {
-    if (recording) keep(op_glTexEnvf, target, name, bits(value));
-    real.glTexEnvf(target, name, value);
+    FORWARD((keep(op_glTexEnvf, target, name, bits(value))), (real.glTexEnvf(target, name, value)));
 }
 void glBindTexture(GLenum target, GLuint texture) {
-    if (recording) keep(op_glBindTexture, target, texture);
-    real.glBindTexture(target, texture);
+    FORWARD((keep(op_glBindTexture, target, texture)), (real.glBindTexture(target, texture)));
 }
 void glFrontFace(GLenum mode) {
-    if (recording) keep(op_glFrontFace, mode);
-    real.glFrontFace(mode);
+    FORWARD((keep(op_glFrontFace, mode)), (real.glFrontFace(mode)));
 }
 void glClear(GLbitfield mask) {
-    if (recording) keep(op_glClear, mask);
-    real.glClear(mask);
+    FORWARD((keep(op_glClear, mask)), (real.glClear(mask)));
 }
 void glDrawBuffer(GLenum mode) {
-    if (recording) keep(op_glDrawBuffer, mode);
-    real.glDrawBuffer(mode);
+    FORWARD((keep(op_glDrawBuffer, mode)), (real.glDrawBuffer(mode)));
 }
 void glCopyTexImage2D(GLenum target, GLint level, GLenum format, GLint x, GLint y, GLsizei w, GLsizei h,
                       GLint border) {
     const int32_t v[8] = {int32_t(target), level, int32_t(format), x, y, w, h, border};
-    if (recording) keepPooled(op_glCopyTexImage2D, v, sizeof v);
-    real.glCopyTexImage2D(target, level, format, x, y, w, h, border);
+    FORWARD((keepPooled(op_glCopyTexImage2D, v, sizeof v)),
+            (real.glCopyTexImage2D(target, level, format, x, y, w, h, border)));
 }
 void glFlush() {
-    if (recording) keep(op_glFlush);
-    real.glFlush();
+    FORWARD((keep(op_glFlush)), (real.glFlush()));
 }
-
-// Entry points a frame never uses: forwarded, and a frame that uses one cannot be taped.
+// Entry points a frame never uses: handed on, and a frame that calls one cannot be taped.
 void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) {
-    untapedCall("glClearColor");
-    real.glClearColor(r, g, b, a);
+    FORWARD((untapedCall("glClearColor")), (real.glClearColor(r, g, b, a)));
 }
 void glClearDepth(GLclampd depth) {
-    untapedCall("glClearDepth");
-    real.glClearDepth(depth);
+    FORWARD((untapedCall("glClearDepth")), (real.glClearDepth(depth)));
 }
 void glDeleteTextures(GLsizei n, const GLuint* textures) {
-    untapedCall("glDeleteTextures");
-    real.glDeleteTextures(n, textures);
+    FORWARD((untapedCall("glDeleteTextures")), (real.glDeleteTextures(n, textures)));
 }
 void glDepthFunc(GLenum func) {
-    untapedCall("glDepthFunc");
-    real.glDepthFunc(func);
+    FORWARD((untapedCall("glDepthFunc")), (real.glDepthFunc(func)));
 }
 void glGenTextures(GLsizei n, GLuint* textures) {
-    untapedCall("glGenTextures");
-    real.glGenTextures(n, textures);
+    FORWARD((untapedCall("glGenTextures")), (real.glGenTextures(n, textures)));
 }
 void glGetIntegerv(GLenum name, GLint* values) {
-    untapedCall("glGetIntegerv");
-    real.glGetIntegerv(name, values);
+    FORWARD((untapedCall("glGetIntegerv")), (real.glGetIntegerv(name, values)));
 }
 const GLubyte* glGetString(GLenum name) {
-    untapedCall("glGetString");
+    if (tapeMode == Mode::recording) untapedCall("glGetString");
+    const alloc_counter::InsideLibrary inside;
     return real.glGetString(name);
 }
 void glHint(GLenum target, GLenum mode) {
-    untapedCall("glHint");
-    real.glHint(target, mode);
+    FORWARD((untapedCall("glHint")), (real.glHint(target, mode)));
 }
 void glPixelStorei(GLenum name, GLint value) {
-    untapedCall("glPixelStorei");
-    real.glPixelStorei(name, value);
+    FORWARD((untapedCall("glPixelStorei")), (real.glPixelStorei(name, value)));
 }
 void glTexImage2D(GLenum target, GLint level, GLint internal, GLsizei w, GLsizei h, GLint border, GLenum format,
                   GLenum type, const GLvoid* pixels) {
-    untapedCall("glTexImage2D");
-    real.glTexImage2D(target, level, internal, w, h, border, format, type, pixels);
+    FORWARD((untapedCall("glTexImage2D")),
+            (real.glTexImage2D(target, level, internal, w, h, border, format, type, pixels)));
 }
 void glTexParameterf(GLenum target, GLenum name, GLfloat value) {
-    untapedCall("glTexParameterf");
-    real.glTexParameterf(target, name, value);
+    FORWARD((untapedCall("glTexParameterf")), (real.glTexParameterf(target, name, value)));
 }
 void glTexParameteri(GLenum target, GLenum name, GLint value) {
-    untapedCall("glTexParameteri");
-    real.glTexParameteri(target, name, value);
+    FORWARD((untapedCall("glTexParameteri")), (real.glTexParameteri(target, name, value)));
 }
 void glLoadMatrixf(const GLfloat* m) {
-    untapedCall("glLoadMatrixf");
-    real.glLoadMatrixf(m);
+    FORWARD((untapedCall("glLoadMatrixf")), (real.glLoadMatrixf(m)));
 }
 void glLoadMatrixd(const GLdouble* m) {
-    untapedCall("glLoadMatrixd");
-    real.glLoadMatrixd(m);
+    FORWARD((untapedCall("glLoadMatrixd")), (real.glLoadMatrixd(m)));
 }
 void glRotated(GLdouble angle, GLdouble x, GLdouble y, GLdouble z) {
-    untapedCall("glRotated");
-    real.glRotated(angle, x, y, z);
+    FORWARD((untapedCall("glRotated")), (real.glRotated(angle, x, y, z)));
 }
 void glScaled(GLdouble x, GLdouble y, GLdouble z) {
-    untapedCall("glScaled");
-    real.glScaled(x, y, z);
+    FORWARD((untapedCall("glScaled")), (real.glScaled(x, y, z)));
 }
 void glReadPixels(GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type, GLvoid* pixels) {
-    untapedCall("glReadPixels");
-    real.glReadPixels(x, y, w, h, format, type, pixels);
+    FORWARD((untapedCall("glReadPixels")), (real.glReadPixels(x, y, w, h, format, type, pixels)));
 }
 void glFinish() {
-    untapedCall("glFinish");
-    real.glFinish();
+    FORWARD((untapedCall("glFinish")), (real.glFinish()));
 }
 }  // extern "C"
 
@@ -310,11 +278,13 @@ void start() {
     raw.clear();
     rawPool.clear();
     untaped.clear();
-    recording = realResolved;
+    tapeMode = realResolved ? Mode::recording : Mode::off;
 }
 
+void audit(bool on) { tapeMode = on ? Mode::auditing : Mode::off; }
+
 bool stop(Tape& tape, std::string& why) {
-    recording = false;
+    tapeMode = Mode::off;
     tape = Tape{};
     if (!untaped.empty()) {
         why = "the frame called " + untaped + ", which the tape does not replay";

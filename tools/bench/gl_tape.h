@@ -34,6 +34,10 @@ void start();
 // Stops and compacts what was kept; false, with `why` set, when the frame made a call that is not taped.
 bool stop(Tape& tape, std::string& why);
 
+// While auditing, every call to Mesa is marked (alloc_counter::InsideLibrary), so that the allocations of
+// the code around the calls can be counted on their own.
+void audit(bool on);
+
 // Issues the taped calls through the same entry points the core calls.
 void replay(const Tape& tape);
 // Issues them straight to Mesa, around the interposed entry points: measures what interposing costs.
