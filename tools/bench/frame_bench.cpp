@@ -62,17 +62,14 @@ struct Side {
     alloc_counter::Counts allocations;
 
     template <class F>
-    double time(F&& work) {
+    void time(F&& work) {
         const alloc_counter::Counts before = alloc_counter::now();
         const double start = nowMs(), startCpu = threadCpuMs();
         work();
         glFinish();
-        const double took = nowMs() - start;
+        wall.push_back(nowMs() - start);
         thread.push_back(threadCpuMs() - startCpu);
-        const alloc_counter::Counts made = alloc_counter::since(before);
-        allocations.all += made.all;
-        wall.push_back(took);
-        return took;
+        allocations.all += alloc_counter::since(before).all;
     }
 };
 
