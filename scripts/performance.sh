@@ -4,12 +4,14 @@
 # commits) and after each, checks that all those builds draw the same frames byte for byte, runs the whole
 # benchmark once and the speed cases of every build in interleaved rounds, and writes the page and its plot.
 #
-# Settings (environment): FRAMES (20 a frame case), ROUNDS (3), HOST_SECONDS (30), SETTLE_SECONDS (10);
+# Settings (environment): FRAMES (20 samples a frame case at least), CASE_SECONDS (3), ROUNDS (3),
+# HOST_SECONDS (30), SETTLE_SECONDS (10);
 # QUIET_LOAD=1.0 waits, after building, until the 1-minute load average is below it (up to QUIET_MINUTES, 240).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 frames=${FRAMES:-20}
+case_seconds=${CASE_SECONDS:-3}
 rounds=${ROUNDS:-3}
 host_seconds=${HOST_SECONDS:-30}
 settle_seconds=${SETTLE_SECONDS:-10}
@@ -68,7 +70,7 @@ mkdir -p "$out/frames-current"
 : >"$out/proof.txt"
 while IFS=$'\t' read -r i commit subject; do
   mkdir -p "$out/frames-$i"
-  "$work/variant-$i/build/tools/quillon-bench" --dump-frames="$out/frames-$i"
+  "$work/variant-$i/build/tools/quillon-bench" --dump-frames="$out/frames-$i" </dev/null
   total=0 differing=()
   for file in "$out/frames-current"/*; do
     total=$((total + 1))
@@ -92,18 +94,20 @@ fi
 
 load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "performance: running the benchmark (load $load_before)"
-"$bench" --frames="$frames" --host-seconds="$host_seconds" --settle-seconds="$settle_seconds" \
-  --benchmark_out="$out/main.json" --benchmark_out_format=json | tee "$out/main.txt"
+"$bench" --frames="$frames" --case-seconds="$case_seconds" --host-seconds="$host_seconds" \
+  --settle-seconds="$settle_seconds" --benchmark_out="$out/main.json" --benchmark_out_format=json | tee "$out/main.txt"
 for round in $(seq "$rounds"); do
   while IFS=$'\t' read -r i commit _; do
     echo "performance: speed cases, round $round, core of ${commit:0:10}"
-    "$work/variant-$i/build/tools/quillon-bench" --no-host --frames="$frames" --benchmark_filter="$speed_cases" \
-      --benchmark_out="$out/variant-$i-round-$round.json" --benchmark_out_format=json
+    "$work/variant-$i/build/tools/quillon-bench" --no-host --frames="$frames" --case-seconds="$case_seconds" \
+      --benchmark_filter="$speed_cases" --benchmark_out="$out/variant-$i-round-$round.json" \
+      --benchmark_out_format=json </dev/null
   done <"$out/variants.tsv"
 done
 load_after=$(cut -d' ' -f1-3 /proc/loadavg)
 
 python3 tools/bench/report.py --main "$out/main.json" --variants "$out/variants.tsv" --variant-dir "$out" \
   --proof "$out/proof.txt" --load-before "$load_before" --load-after "$load_after" --frames "$frames" \
+  --case-seconds "$case_seconds" \
   --host-seconds "$host_seconds" --settle-seconds "$settle_seconds" --out docs/performance.md
 echo "performance: wrote docs/performance.md and docs/performance-frames.png (load after the run: $load_after)"

@@ -8,7 +8,8 @@ namespace bench {
 constexpr double frameBudgetMs = 1000.0 / 24.0;
 
 // Frame/...: drawFrame, its same-work bare replay and the floor frame, side by side (frame_bench.cpp).
-void registerFrameBenchmarks(int framesPerCase);
+// Each case runs `framesPerCase` iterations of one or more samples, about `caseSeconds` in all.
+void registerFrameBenchmarks(int framesPerCase, double caseSeconds);
 // Writes the frames the before-and-after comparison checks byte for byte; 0 on success.
 int dumpFrames(const std::string& directory);
 

@@ -3,6 +3,7 @@
 // pixels; then drawFrame, the replay and a floor frame (clear and finish) alternate, iteration by iteration.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <vector>
@@ -87,7 +88,7 @@ double ourAllocationsPerFrame(SceneRig& rig) {
     return double(ours) / frames;
 }
 
-void measureFrame(benchmark::State& state, FrameConfig config) {
+void measureFrame(benchmark::State& state, FrameConfig config, double caseSeconds) {
     SceneRig rig(config.width, config.height);
     if (!rig.ok()) return state.SkipWithError("no OSMesa context");
     rig.configure(config);
@@ -98,20 +99,30 @@ void measureFrame(benchmark::State& state, FrameConfig config) {
     Side frame, bare, floor;
     std::vector<double> toBare, toBareCpu, toFloor;
     bool frameFirst = true;
-    for (auto _ : state) {
+    // One sample: the frame, its replay and the floor, in turn. The order of frame and replay alternates,
+    // so that neither always finds the caches the other left.
+    const auto sample = [&] {
         rig.restore();
-        // The order alternates, so that neither side always finds the caches the other left.
         if (frameFirst) frame.time([&] { rig.drawFrame(); });
         bare.time([&] { gltape::replay(tape); });
         if (!frameFirst) frame.time([&] { rig.drawFrame(); });
         floor.time([] { glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT); });
         frameFirst = !frameFirst;
-        state.SetIterationTime(frame.wall.back() / 1000.0);
         toBare.push_back(frame.wall.back() / bare.wall.back());
         toBareCpu.push_back(frame.thread.back() / bare.thread.back());
         toFloor.push_back(frame.wall.back() / floor.wall.back());
+        return frame.wall.back();
+    };
+    // Cheap frames take several samples an iteration, so that every case runs for about `caseSeconds`.
+    const double firstMs = sample() + bare.wall.back() + floor.wall.back();
+    const int perIteration = std::clamp(int(caseSeconds * 1000.0 / (firstMs * double(state.max_iterations))), 1, 100);
+    for (auto _ : state) {
+        double frameMs = 0;
+        for (int i = 0; i < perIteration; ++i) frameMs += sample();
+        state.SetIterationTime(frameMs / perIteration / 1000.0);
     }
     const double n = double(frame.wall.size());
+    state.counters["samples"] = n;
     const double ratio = median(toBare);
     state.counters["mallocs_ours"] = ourAllocationsPerFrame(rig);
     state.counters["frame_ms"] = median(frame.wall);
@@ -176,9 +187,9 @@ constexpr Key runKeys[] = {{20, '5'},        {70, vk::right},  {90, vk::left}, {
 
 }  // namespace
 
-void registerFrameBenchmarks(int framesPerCase) {
+void registerFrameBenchmarks(int framesPerCase, double caseSeconds) {
     for (const FrameConfig& config : frameConfigs()) {
-        benchmark::RegisterBenchmark(("Frame/" + config.name()).c_str(), measureFrame, config)
+        benchmark::RegisterBenchmark(("Frame/" + config.name()).c_str(), measureFrame, config, caseSeconds)
             ->UseManualTime()
             ->Iterations(framesPerCase)
             ->Unit(benchmark::kMillisecond);

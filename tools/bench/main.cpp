@@ -21,7 +21,8 @@ namespace {
 
 const char usage[] =
     "usage: quillon-bench [benchmark options] [options]\n"
-    "  --frames=N            frames per drawFrame case (20)\n"
+    "  --frames=N            iterations per drawFrame case (20); cheap frames take several samples each\n"
+    "  --case-seconds=S      about how long a drawFrame case runs, when its frames are cheap (3)\n"
     "  --host=PATH           the quillon executable for Host/... (default: the one built beside this)\n"
     "  --shim=PATH           its preload library (default: the one built beside this)\n"
     "  --no-host             leave out Host/...\n"
@@ -83,11 +84,13 @@ void describeMachine() {
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     int frames = 20;
+    double caseSeconds = 3.0;
     bool host = true;
     bench::HostOptions hostOptions{besideExecutable("../host/x11/quillon"), besideExecutable("libquillon-swap-clock.so")};
     std::string value, dumpDirectory;
     for (int i = 1; i < argc; ++i) {
         if (option(argv[i], "--frames", value)) frames = std::atoi(value.c_str());
+        else if (option(argv[i], "--case-seconds", value)) caseSeconds = std::atof(value.c_str());
         else if (option(argv[i], "--host", value)) hostOptions.quillon = value;
         else if (option(argv[i], "--shim", value)) hostOptions.shim = value;
         else if (std::strcmp(argv[i], "--no-host") == 0) host = false;
@@ -108,7 +111,7 @@ int main(int argc, char** argv) {
 
     describeMachine();
     bench::registerSimulationBenchmarks();
-    bench::registerFrameBenchmarks(frames);
+    bench::registerFrameBenchmarks(frames, caseSeconds);
     if (host && !hostOptions.quillon.empty() && !hostOptions.shim.empty())
         bench::registerHostBenchmarks(hostOptions);
     benchmark::RunSpecifiedBenchmarks();

@@ -61,7 +61,7 @@ def machine_section(ctx, args):
     ]
 
 
-def frame_section(found, frames, plot_name):
+def frame_section(found, frames, case_seconds, plot_name):
     lines = [
         "## Frames against the bare OpenGL work they stand for",
         "",
@@ -73,16 +73,18 @@ def frame_section(found, frames, plot_name):
         "entry points: the very GL 1.1 commands of the frame, with the same discs, copies, planes and glow",
         "layers, and nothing else. Before any timing the replay is drawn over a scrambled colour buffer and glow",
         "texture and must give the frame's bytes exactly, and the held frame drawn again must too; every case",
-        "below passed both. The *floor* is a clear and a finish. drawFrame, the replay and the floor alternate,",
-        f"{frames} times a case (which of frame and replay goes first alternates too); times are medians and",
+        "below passed both. The *floor* is a clear and a finish. A sample is drawFrame, the replay and the floor",
+        "in turn (which of frame and replay goes first alternates); a case takes at least "
+        f"{frames} samples and, where",
+        f"frames are cheap, as many as fill about {case_seconds:g} s. Times are medians and",
         "include glFinish, so llvmpipe's rasterizer threads are in them; the ratios are medians of the",
         "per-iteration ratios, and *ours* is our own code's share of the frame, 1 - bare / frame. The drawing",
         "thread's column compares CPU time of the thread that issues the calls (the rasterizer threads left",
         "out), which the rest of the machine disturbs less than wall time.",
         "",
         "| Size | Wedges | Mirrors | Glow | drawFrame ms | bare ms | floor ms | × bare | × floor | ours "
-        "| × bare, drawing thread | GL calls | within 41.7 ms |",
-        "|---|---:|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---|",
+        "| × bare, drawing thread | GL calls | samples | within 41.7 ms |",
+        "|---|---:|---|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---|",
     ]
     errors = []
     for size in SIZES:
@@ -101,7 +103,7 @@ def frame_section(found, frames, plot_name):
                         f"| {size} | {wedges} | {'on' if mirrors else 'off'} | {'on' if glow else 'off'} | "
                         f"{fmt(b['frame_ms'])} | {fmt(b['bare_ms'])} | {fmt(b['floor_ms'])} | "
                         f"{fmt(b['ratio_bare'], 3)} | {fmt(b['ratio_floor'], 1)} | {fmt(b['ours_pct'], 1)} % | "
-                        f"{fmt(b['ratio_bare_thread'], 3)} | {int(b['gl_calls']):,} | {within} |")
+                        f"{fmt(b['ratio_bare_thread'], 3)} | {int(b['gl_calls']):,} | {int(b['samples'])} | {within} |")
     lines.append("")
     if errors:
         lines += ["Cases that failed their checks:", ""] + [f"- {e}" for e in errors] + [""]
@@ -423,6 +425,7 @@ def main():
     parser.add_argument("--load-before", required=True)
     parser.add_argument("--load-after", required=True)
     parser.add_argument("--frames", type=int, required=True)
+    parser.add_argument("--case-seconds", type=float, required=True)
     parser.add_argument("--host-seconds", type=float, required=True)
     parser.add_argument("--settle-seconds", type=float, required=True)
     parser.add_argument("--out", required=True)
@@ -443,7 +446,7 @@ def main():
         "",
     ]
     lines += machine_section(data["context"], args)
-    lines += frame_section(found, args.frames, plot_path.name)
+    lines += frame_section(found, args.frames, args.case_seconds, plot_path.name)
     lines += short_section(found)
     lines += start_section(found)
     lines += allocation_section(found)
