@@ -150,11 +150,11 @@ def plot(found, path, work):
             f"'' index {2 * i + 1} using 1:3 with lines dt 2 lc rgb '#d62728' title 'bare replay', "
             f"{BUDGET_MS} with lines lc rgb '#2ca02c' title '1/24 s'")
     script = "\n".join([
-        f"set terminal pngcairo size 1500,480 font ',10'",
+        f"set terminal pngcairo size 1500,560 font ',10'",
         f"set output '{path}'",
         "set multiplot layout 1,3 title 'Frame cost against wedge count (mirrors on), milliseconds, log scale'",
         "set logscale y", "set xrange [0:100]", "set xtics (10, 24, 46, 94)", "set grid",
-        "set xlabel 'wedges'", "set key top left", *panels, "unset multiplot"])
+        "set key below maxrows 2", *panels, "unset multiplot"])
     subprocess.run(["gnuplot"], input=script, text=True, check=True)
 
 
