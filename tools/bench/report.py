@@ -55,7 +55,8 @@ def machine_section(ctx, args):
         f"through GLX on Xvfb (the same Mesa). llvmpipe threads: {ctx.get('lp_num_threads')} "
         "(Mesa's default is one per core) |",
         f"| Compiler, build | GCC {ctx.get('compiler')}, RelWithDebInfo (-O2 -g), the saver's own flags |",
-        f"| Load average (1, 5, 15 minutes) | before the run {args.load_before}; after it {args.load_after} |",
+        f"| Load average (1, 5, 15 minutes) | before the run {args.load_before}; after it {args.load_after} (the "
+        "benchmark's own threads count in it) |",
         f"| Date | {ctx.get('date')} |",
         "",
     ]
