@@ -12,7 +12,7 @@ DiscField* currentDiscField = nullptr;
 DiscField::DiscField(Kaleidoscope& owner)
     : scene(owner), palette{}, spinRate(0), paletteStep(0), paletteSteps(0), sameCell(false),
       paletteStart{}, paletteDelta{}, sharedCell(0), cellCount(8), targetWedgeCount(10),
-      wedgeGlideSpeed(0), wedgeGlide(false) {
+      wedgeGlideSpeed(0), wedgeGlide(false), passTints{} {
     currentDiscField = this;
     palette.hueCentre = randomFraction();
     palette.hueSpread = randomFraction();

@@ -47,7 +47,9 @@ public:
     void spawn(int32_t index);
     void renew();
     void age();
-    void drawDisc();
+    // The tint of this moment of the disc's life: its colour plus the pulse share of colorPulse.
+    void pulseColor(float out[4]) const;
+    void drawDisc(const float tint[4]);
 };
 
 constexpr int32_t discCount = 60;
@@ -84,9 +86,13 @@ public:
     void handleTuningKey(uint32_t key);
     void setWedgeZoom(float zoom);
 
+    // A pass: beginDiscDrawing fixes every disc's tint for the pass, drawDiscs draws the field once per
+    // copy with those tints, endDiscDrawing ends it. Discs changed during a pass keep the pass's tints.
     void beginDiscDrawing(bool drawLogo);
     void drawDiscs();
     void endDiscDrawing();
+
+    float passTints[discCount][4];  // beginDiscDrawing's tints, one per disc
 };
 
 extern DiscField* currentDiscField;

@@ -41,14 +41,17 @@ void DiscField::beginDiscDrawing(bool drawLogo) {
     glEnable(GL_TEXTURE_2D);
     glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
     if (drawLogo) drawLogoQuad(scene.clockSeconds, textureOf(*this, logoImage));
+    // The texture environment belongs to the unit, not to a texture: binding the atlas keeps GL_MODULATE.
     glBindTexture(GL_TEXTURE_2D, textureOf(*this, atlasImage));
-    glTexEnvf(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    // The pulse is the same in every copy of the pass: one cosine per disc, not one per disc and copy.
+    if (!discs) return;
+    for (int32_t i = 0; i < discCount; ++i) discs[i].pulseColor(passTints[i]);
 }
 
 // Index order is painting order: later discs are blended over earlier ones.
 void DiscField::drawDiscs() {
     if (!discs) return;
-    for (int32_t i = 0; i < discCount; ++i) discs[i].drawDisc();
+    for (int32_t i = 0; i < discCount; ++i) discs[i].drawDisc(passTints[i]);
 }
 
 void DiscField::endDiscDrawing() {
@@ -56,18 +59,21 @@ void DiscField::endDiscDrawing() {
     glDisable(GL_TEXTURE_2D);
 }
 
+// Just under four pulses per life cycle; b is 1 at its start.
+void Disc::pulseColor(float out[4]) const {
+    const float b = (exact::cosf(phase * 25.132f) + 1.0f) * 0.5f;
+    for (int c = 0; c < 4; ++c) out[c] = b * colorPulse[c] + color[c];
+}
+
 // One square of 2 x size, one unit in front of the disc, its atlas cell upright before the spin.
-void Disc::drawDisc() {
+void Disc::drawDisc(const float tint[4]) {
     glPushMatrix();
     glTranslatef(position.x, position.y, position.z);
     glRotatef(spinAngle, 0.0f, 0.0f, 1.0f);
     glScalef(size, size, 1.0f);
+    // No normal: lighting is off, and the current normal stays GL's own (0, 0, 1) throughout.
     glBegin(GL_QUADS);
-    glNormal3f(0.0f, 0.0f, 1.0f);
-    // Just under four pulses per life cycle; b is 1 at its start.
-    const float b = (exact::cosf(phase * 25.132f) + 1.0f) * 0.5f;
-    glColor4f(b * colorPulse[0] + color[0], b * colorPulse[1] + color[1], b * colorPulse[2] + color[2],
-              b * colorPulse[3] + color[3]);
+    glColor4f(tint[0], tint[1], tint[2], tint[3]);
     const float right = cellU + cellWidth, bottom = cellV + cellHeight;
     glTexCoord2f(cellU, bottom);
     glVertex3f(-1.0f, -1.0f, 1.0f);

@@ -30,16 +30,20 @@ bool Kaleidoscope::drawFrame(uint32_t options) {
 void Kaleidoscope::update(uint32_t options) {
     mirrorThisFrame = (options & frameOptionMirrors) != 0 && !mirrorsOff;
     advance();
-    if (transitionActive) {
-        const float d = (clockSeconds - transitionStart) / transitionDuration;
-        if (!(d < 1.0f)) {
-            wedgeAngle = transitionTo;
-            transitionActive = false;
-        } else {
-            wedgeAngle = transitionFrom + d * d * (3.0f - 2.0f * d) * (transitionTo - transitionFrom);
-        }
-    }
+    stepTransition();
     buildWedges(wedgeAngle);
+}
+
+// While a transition runs, the wedge angle follows a smoothstep and lands exactly on the target.
+void Kaleidoscope::stepTransition() {
+    if (!transitionActive) return;
+    const float d = (clockSeconds - transitionStart) / transitionDuration;
+    if (!(d < 1.0f)) {
+        wedgeAngle = transitionTo;
+        transitionActive = false;
+    } else {
+        wedgeAngle = transitionFrom + d * d * (3.0f - 2.0f * d) * (transitionTo - transitionFrom);
+    }
 }
 
 void Kaleidoscope::advance() {

@@ -60,6 +60,7 @@ public:
     bool drawFrame(uint32_t options);
     void update(uint32_t options);
     void advance();
+    void stepTransition();
     void chooseWedgeCount();
     bool handleKey(uint32_t code);
     void toggleMirrors();
