@@ -50,6 +50,17 @@ bool tapeHeldFrame(SceneRig& rig, gltape::Tape& tape, std::string& why) {
     return true;
 }
 
+// Sets the case's frame up and tapes it; a case that cannot be measured is skipped with the reason.
+bool prepareCase(benchmark::State& state, SceneRig& rig, FrameConfig config, gltape::Tape& tape) {
+    std::string why = "no OSMesa context";
+    if (rig.ok()) {
+        rig.configure(config);
+        if (tapeHeldFrame(rig, tape, why)) return true;
+    }
+    state.SkipWithError(why.c_str());
+    return false;
+}
+
 // CPU time of the calling thread, the one that issues the GL calls.
 double threadCpuMs() {
     timespec now{};
@@ -90,11 +101,8 @@ double ourAllocationsPerFrame(SceneRig& rig) {
 
 void measureFrame(benchmark::State& state, FrameConfig config, double caseSeconds) {
     SceneRig rig(config.width, config.height);
-    if (!rig.ok()) return state.SkipWithError("no OSMesa context");
-    rig.configure(config);
     gltape::Tape tape;
-    std::string why;
-    if (!tapeHeldFrame(rig, tape, why)) return state.SkipWithError(why.c_str());
+    if (!prepareCase(state, rig, config, tape)) return;
 
     Side frame, bare, floor;
     std::vector<double> toBare, toBareCpu, toFloor;
@@ -142,11 +150,8 @@ void measureFrame(benchmark::State& state, FrameConfig config, double caseSecond
 // What the interposed entry points cost: the same tape through them and straight to Mesa, alternating.
 void measureInterposition(benchmark::State& state, FrameConfig config) {
     SceneRig rig(config.width, config.height);
-    if (!rig.ok()) return state.SkipWithError("no OSMesa context");
-    rig.configure(config);
     gltape::Tape tape;
-    std::string why;
-    if (!tapeHeldFrame(rig, tape, why)) return state.SkipWithError(why.c_str());
+    if (!prepareCase(state, rig, config, tape)) return;
     Side entry, direct;
     std::vector<double> ratio;
     for (auto _ : state) {
