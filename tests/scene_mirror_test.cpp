@@ -63,7 +63,7 @@ protected:
 TEST_F(MirroredDrawing, SlotsAndNarrowLastSlotPerAngle) {
     const struct { float angle; int slots; bool partial; } cases[] = {
         {360.0f / 46.0f, 46, false},  // 45.9999998 wedges still draw 46
-        {360.0f / 10.0005f, 10, false},  // a hairline under a thousandth of a wedge is ignored
+        {360.0f / 10.0008f, 10, false},  // a hairline under a thousandth of a wedge is ignored
         {360.0f / 10.002f, 11, true}, {50.0f, 8, true}, {100.0f, 4, true}};
     for (const auto& c : cases) {
         scene->buildWedges(c.angle);

@@ -128,3 +128,16 @@ TEST_F(FrameDriver, KeysConsumedAndPassedOn) {
     EXPECT_FALSE(scene->handleKey(vk::keyG));
     EXPECT_NE(stateDigest(*scene), before);
 }
+
+// A transition whose time is exactly up lands on its target in that frame and ends there.
+TEST_F(FrameDriver, TransitionEndsOnTheFrameItsTimeIsUp) {
+    scene->transitionActive = true;
+    scene->transitionStart = 1.0f;
+    scene->transitionDuration = 2.0f;
+    scene->transitionFrom = 36.0f;
+    scene->transitionTo = 360.0f / 46.0f;
+    scene->clockSeconds = 3.0f;
+    scene->stepTransition();
+    EXPECT_FALSE(scene->transitionActive);
+    EXPECT_EQ(scene->wedgeAngle, 360.0f / 46.0f);
+}
