@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Regenerates docs/performance.md from a fresh build: builds quillon-bench and the X11 saver in build/perf,
 # builds the benchmark again against the core as it stood before the first speed change ("Speed: ..."
-# commits) and after each, checks that all those builds draw the same frames byte for byte, runs the whole
-# benchmark once and the speed cases of every build in interleaved rounds, and writes the page and its plot.
+# commits) and after each, checks that each change draws the same frames byte for byte as the state before it,
+# runs the whole benchmark once and the speed cases of every build in interleaved rounds, and writes the page
+# and its plot.
 #
 # Settings (environment): FRAMES (20 samples a frame case at least), CASE_SECONDS (3), ROUNDS (3),
 # HOST_SECONDS (30), SETTLE_SECONDS (10);
@@ -65,23 +66,25 @@ if [ ${#changes[@]} -gt 0 ]; then
   done
 fi
 
-echo "performance: comparing the frames of every build with the current one"
-mkdir -p "$out/frames-current"
-"$bench" --dump-frames="$out/frames-current"
+echo "performance: comparing the frames of each speed change with those of the state before it"
 : >"$out/proof.txt"
+previous=""
 while IFS=$'\t' read -r i commit subject; do
   mkdir -p "$out/frames-$i"
   "$work/variant-$i/build/tools/quillon-bench" --dump-frames="$out/frames-$i" </dev/null
-  total=0 differing=()
-  for file in "$out/frames-current"/*; do
-    total=$((total + 1))
-    cmp -s "$file" "$out/frames-$i/$(basename "$file")" || differing+=("$(basename "$file")")
-  done
-  if [ ${#differing[@]} -eq 0 ]; then
-    echo "${commit:0:10} ($subject): all $total files identical" >>"$out/proof.txt"
-  else
-    echo "${commit:0:10} ($subject): ${#differing[@]} of $total files DIFFER: ${differing[*]}" >>"$out/proof.txt"
+  if [ -n "$previous" ]; then
+    total=0 differing=()
+    for file in "$out/frames-$previous"/*; do
+      total=$((total + 1))
+      cmp -s "$file" "$out/frames-$i/$(basename "$file")" || differing+=("$(basename "$file")")
+    done
+    if [ ${#differing[@]} -eq 0 ]; then
+      echo "${commit:0:10} ($subject): all $total files identical" >>"$out/proof.txt"
+    else
+      echo "${commit:0:10} ($subject): ${#differing[@]} of $total files DIFFER: ${differing[*]}" >>"$out/proof.txt"
+    fi
   fi
+  previous=$i
 done <"$out/variants.tsv"
 cat "$out/proof.txt"
 
