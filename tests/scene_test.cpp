@@ -28,6 +28,14 @@ TEST_F(SceneSetup, DepthTestViewportAndProjectionFollowTheSize) {
     EXPECT_NEAR(m[14], -40.0 / 19.0, 1e-6);  // near 1, far 20
 }
 
+// The scene takes the textures of both images with it.
+TEST_F(SceneSetup, DestroyingTheSceneDeletesItsImageTextures) {
+    const GLuint atlas = GLuint(scene->discField->images[0].texture), logo = GLuint(scene->discField->images[2].texture);
+    ASSERT_TRUE(glIsTexture(atlas) && glIsTexture(logo));
+    scene.reset();
+    EXPECT_FALSE(glIsTexture(atlas) || glIsTexture(logo));
+}
+
 // Start times 256 seconds apart seed the same sequence, and with it the same first wedge count.
 TEST_F(SceneSetup, SeedRepeatsEvery256Seconds) {
     auto firstDraws = [&](int64_t calendar) {
