@@ -48,18 +48,20 @@ new_picture() {
 # runs_on TARGET: two new pictures, so a whole turn of the loop came after the last input.
 runs_on() { new_picture "$@"; new_picture "$@"; }
 
-# asymmetry TARGET: per-mille of unlike pixel pairs across the ray straight down from the centre, over new
-# frames until 600 pairs were seen: mirrored pictures give 0, unmirrored ones 250 and more.
+# asymmetry TARGET [FRAMES]: per-mille of unlike pixel pairs across the ray straight down from the centre,
+# over at least FRAMES new frames (1) and until 600 pairs were seen. Mirrored pictures give 0; unmirrored ones
+# mostly 250 and more, but a pile of discs straddling the ray looks alike on both sides for a while (66 seen
+# once), so the unmirrored check watches the field move for a few seconds.
 asymmetry() {
   local pairs=0 unlike=0 frames=0 p u
-  while [ $pairs -lt 600 ] && [ $((frames += 1)) -le 30 ]; do
+  while { [ $pairs -lt 600 ] || [ $frames -lt "${2:-1}" ]; } && [ $((frames += 1)) -le 90 ]; do
     new_picture "$1" && IFS=, read -r p u <<<"$(value mirror picture "$1")" && ((pairs += p, unlike += u))
   done
   [ $pairs -ge 600 ] || fail "too little drawn below the centre of $1"
   echo $((unlike * 1000 / pairs))
 }
 mirrored() { local a; a=$(asymmetry "$1") && [ "$a" -le 20 ] || fail "not mirrored in $1: asymmetry $a"; }
-unmirrored() { local a; a=$(asymmetry "$1") && [ "$a" -ge 100 ] || fail "mirrored in $1: asymmetry $a"; }
+unmirrored() { local a; a=$(asymmetry "$1" 40) && [ "$a" -ge 50 ] || fail "mirrored in $1: asymmetry $a"; }
 
 # A viewable window of the test's own, at 0,0 and gone when the probe is killed.
 probe_viewable() { probe=$(cat "$work/probe.id") && [ -n "$probe" ] && viewable "$probe"; }
