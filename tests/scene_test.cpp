@@ -135,6 +135,8 @@ TEST_F(FrameDriver, KeysConsumedAndPassedOn) {
     EXPECT_EQ(stateDigest(*scene), before);
     EXPECT_FALSE(scene->handleKey(vk::keyG));
     EXPECT_NE(stateDigest(*scene), before);
+    scene->handleKey(vk::keyG);  // a toggle: pressed again, it puts the glide back as it was
+    EXPECT_EQ(stateDigest(*scene), before);
 }
 
 // A transition whose time is exactly up lands on its target in that frame and ends there.
