@@ -1,7 +1,9 @@
-// The command-line parser on the switches the screen-saver machinery and users give.
+// The command-line parser on the switches the screen-saver machinery and users give, and the two closing
+// rules both hosts share.
 #include <gtest/gtest.h>
 
 #include "host/command_line.h"
+#include "host/saver_context.h"
 
 TEST(CommandLine, SwitchesWindowNumbersAndProgramNames) {
     using M = SaverMode;
@@ -33,4 +35,17 @@ TEST(CommandLine, SwitchesWindowNumbersAndProgramNames) {
             << "[" << c.line << "]: mode " << int(parsed.mode) << ", window " << parsed.window;
     }
     EXPECT_EQ(parseCommandLine(nullptr).mode, SaverMode::Configure);
+}
+
+// A move ends the saver once it exceeds the threshold on either axis, either way; the grace period includes
+// its last millisecond, counts seconds, and ends even when the tick counter wraps in between.
+TEST(ClosingRules, ThresholdOnEitherAxisAndGraceAcrossTheWrap) {
+    const CursorPoint start{100, 100};
+    for (CursorPoint now : {CursorPoint{151, 100}, CursorPoint{49, 100}, CursorPoint{100, 151}, CursorPoint{100, 49}})
+        EXPECT_TRUE(cursorBeyondThreshold(start, now, 50)) << now.x << "," << now.y;
+    for (CursorPoint now : {CursorPoint{150, 150}, CursorPoint{50, 50}})
+        EXPECT_FALSE(cursorBeyondThreshold(start, now, 50)) << now.x << "," << now.y;
+    const uint32_t tick = 0xFFFFF000u;  // 4096 ms before the wrap
+    EXPECT_TRUE(withinGracePeriod(tick, tick + 20u, 15) && withinGracePeriod(tick, tick + 15000u, 15));
+    EXPECT_FALSE(withinGracePeriod(tick, tick + 15001u, 15));
 }

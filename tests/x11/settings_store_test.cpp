@@ -55,13 +55,17 @@ TEST_F(SettingsStore, ValuesAreReadAsTheRegistryHoldsThemAndDamagedFilesGiveTheD
     EXPECT_EQ(loaded().passwordDelay, 15u);  // the other defaults show end to end
     fs::create_directories(dir);
     std::ofstream(dir + "/system-settings") << "[software\\microsoft\\windows\\currentversion\\SCREEN savers]\n"
-                                               "\"Password Delay\"=hex:02,01\n\"mouse threshold\"=dword:ffffffff\n";
+                                               "\"Password Delay\"=hex:02,01\n\"mouse threshold\"=dword:ffffffff\n"
+                                               "\"Mute Sound\"=dword:0000000D\n";
     EXPECT_EQ(loaded().passwordDelay, 0x102u) << "bytes little-endian and zero-widened, any case";
     EXPECT_EQ(loaded().mouseThreshold, -1);
+    EXPECT_EQ(loaded().muteSound, 13u) << "upper-case hex digits";
     const std::pair<std::string, uint32_t> cases[] = {
         {saverKey + "\"UseMirrors\"=dword:00000000\n\"usemirrors\"=hex:00,01,00,00\n", 0x100},  // the last one
         {saverKey + "\"UseMirrors\"=hex:00,00,00,00,00\n", 1},                        // more than four bytes
         {saverKey + "\"UseMirrors\"=dword:0000000g\n", 1},                            // not hex
+        {saverKey + "\"UseMirrors\"=dword:0\n", 1},                                   // not eight digits
+        {"[HKEY_CURRENT_USER\\Software\\Ostrel\\Lanthorn Saver]\n\"UseMirrors\"=dword:00000000\n", 0},  // rooted
         {"[Software\\Ostrel\\Other]\n\"UseMirrors\"=dword:00000000\n", 1},            // another key
         {saverKey + "\"UseMirrors\"=dword:00000000\n" + '\0', 1},                     // binary
         {saverKey + "\"UseMirrors\"=dword:00000000\n" + std::string(70000, ';'), 1},  // too long to be ours
