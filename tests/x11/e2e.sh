@@ -84,8 +84,10 @@ scenario_fullscreen() {
     fail "the saver window is not an unmanaged window over the whole screen"
   [ "$(value opaque cursor)" = 0 ] || fail "the cursor shows"
   mirrored root
-  # Consumed keys, moves of 50 on both axes and another client's close request keep it running
-  xdotool key m s 1 5 0 9 Left Right Up Down space m s mousemove 370 190 mousemove 270 290
+  # Consumed keys (the keypad's arrows with Num Lock off too), moves of 50 on both axes, the wheel and
+  # another client's close request keep it running
+  xdotool key m s 1 5 0 9 Left Right Up Down KP_Left KP_Up space m s mousemove 370 190 mousemove 270 290 \
+    click 4 click 5
   "$PROBE" close "$window"
   runs_on root
   # The digit row goes by position on AZERTY and Czech layouts too (the keys showing these), letters by symbol
@@ -94,8 +96,11 @@ scenario_fullscreen() {
     read -ra keys <<<"$layout"
     setxkbmap "${keys[0]}" && xdotool key "${keys[@]:1}" && runs_on root
   done
+  local root_id
+  root_id=$(xwininfo -root | awk '/Window id:/ {print $4}')
   for closer in 'xdotool key Escape' 'xdotool key g' 'xdotool key Shift_L' 'xdotool click 1' \
-    'xdotool mousemove 320 291' 'xdotool windowfocus --sync $probe' 'stop TERM'; do
+    'xdotool mousemove 320 291' 'xdotool windowfocus --sync $probe' 'xdotool windowfocus --sync $root_id' \
+    'stop TERM'; do
     [ -n "$quillon_pid" ] || start_saver
     do_then_end "$closer"
   done
