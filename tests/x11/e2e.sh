@@ -202,6 +202,11 @@ scenario_config() {
     [ $? = 1 ] && [ "$(head -n2 "$work/err")" = "quillon: unknown option $switch
 Usage: quillon [options]" ] || fail "$switch: $(cat "$work/err")"
   done
+  # A window id is a whole decimal or 0x number of 1 to 32 bits
+  for switch in 0 12x 0x100000000; do
+    (unset DISPLAY; "$QUILLON" --window-id "$switch" 2>"$work/err" >/dev/null)
+    [ $? = 1 ] && grep -q "needs a window id" "$work/err" || fail "--window-id $switch: $(cat "$work/err")"
+  done
   for cancel in 'click 20 30; xdotool key Escape' 'click 20 30; click 290 48' 'click 20 30; stop TERM' \
     'click 20 30; "$PROBE" close "$dialog"' 'xdotool key Tab Return'; do
     dialog /c "$cancel"
