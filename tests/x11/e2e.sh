@@ -212,8 +212,9 @@ Usage: quillon [options]" ] || fail "$switch: $(cat "$work/err")"
     dialog /c "$cancel"
   done
   [ ! -e "$HOME/.config" ] || fail "reading the settings or a cancelled dialog wrote $(find "$HOME/.config")"
-  # OK stores the box: on as shown with nothing stored, off by mouse, on by keyboard
-  dialog '' 'xdotool key Return' && stored 00000001
+  # OK stores the box: on as shown with nothing stored (--no-mirrors is for drawing, not for the dialog),
+  # off by mouse, on by keyboard
+  dialog --no-mirrors 'xdotool key Return' && stored 00000001
   dialog /c 'click 20 30; click 290 16' && stored 00000000
   dialog -c 'xdotool key Tab Tab space Return' && stored 00000001
 }
