@@ -212,6 +212,12 @@ Usage: quillon [options]" ] || fail "$switch: $(cat "$work/err")"
     dialog /c "$cancel"
   done
   [ ! -e "$HOME/.config" ] || fail "reading the settings or a cancelled dialog wrote $(find "$HOME/.config")"
+  # /c alone belongs to the active window, /c ID to the window given
+  start_probe_window 50 50
+  "$PROBE" active "$probe"
+  dialog /c 'xprop -id $dialog WM_TRANSIENT_FOR | grep -q "window id # $probe\$" || fail "not owned by $probe"; xdotool key Escape'
+  dialog "/c:$((probe))" 'xprop -id $dialog WM_TRANSIENT_FOR | grep -q "window id # $probe\$" || fail "not owned"; xdotool key Escape'
+  kill "$probe_pid"
   # OK stores the box: on as shown with nothing stored (--no-mirrors is for drawing, not for the dialog),
   # off by mouse, on by keyboard
   dialog --no-mirrors 'xdotool key Return' && stored 00000001

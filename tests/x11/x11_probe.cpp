@@ -1,6 +1,7 @@
 // Small X client for the end-to-end tests (e2e.sh): makes a host window, asks a window to close, and reads
 // the cursor's image and a window's pixels back as numbers a shell script can compare.
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
 #include <unistd.h>
@@ -28,6 +29,12 @@ void askToClose(Display* display, Window window) {
     event.xclient = {ClientMessage, 0, True, display, window, XInternAtom(display, "WM_PROTOCOLS", False), 32, {}};
     event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
     XSendEvent(display, window, False, NoEventMask, &event);
+}
+
+// What a window manager publishes when a window takes the focus.
+void makeActive(Display* display, Window window) {
+    XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
+                    XA_WINDOW, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&window), 1);
 }
 
 // How many pixels of the cursor's current image are not fully transparent.
@@ -89,9 +96,10 @@ int main(int argc, char** argv) {
     auto number = [&](int i) { return i < argc ? std::atoi(argv[i]) : 0; };  // 0: to the window's edge
     if (command == "window") makeWindow(display, unsigned(number(2)), unsigned(number(3)));
     else if (command == "close") askToClose(display, target);
+    else if (command == "active") makeActive(display, target);
     else if (command == "cursor") describeCursor(display);
     else if (command != "picture" || !describePicture(display, target, number(3), number(4), number(5), number(6)))
-        return 2;  // usage, with a display: x11_probe window W H | close ID | cursor | picture ID|root [X Y W H]
+        return 2;  // usage, with a display: x11_probe window W H | close ID | active ID | cursor | picture ID|root [X Y W H]
     XCloseDisplay(display);
     return 0;
 }
