@@ -144,7 +144,7 @@ scenario_foreign() {
   # --window-id wins over --root; --fps adds the readout, --no-glow leaves the glow out. It follows the
   # window's size and ends with it.
   XSCREENSAVER_WINDOW=$(xwininfo -root | awk '/Window id:/ {print $4}') \
-    start_in "$probe" --root -window-id $((probe)) --fps --no-glow
+    start_in "$probe" --root -window-id "$(printf 0X%X $((probe)))" --fps --no-glow
   until_ok "the frame-rate readout" readout "$probe" 240
   dull "$probe"
   xdotool windowsize "$probe" 480 360
@@ -220,7 +220,9 @@ Usage: quillon [options]" ] || fail "$switch: $(cat "$work/err")"
   kill "$probe_pid"
   # OK stores the box: on as shown with nothing stored (--no-mirrors is for drawing, not for the dialog),
   # off by mouse, on by keyboard
-  dialog --no-mirrors 'xdotool key Return' && stored 00000001
+  # (run from a directory with a blank in its name, which must not split the program's path)
+  mkdir -p "$work/a b" && ln -sf "$QUILLON" "$work/a b/quillon"
+  QUILLON="$work/a b/quillon" dialog --no-mirrors 'xdotool key Return' && stored 00000001
   dialog /c 'click 20 30; click 290 16' && stored 00000000
   dialog -c 'xdotool key Tab Tab space Return' && stored 00000001
 }
