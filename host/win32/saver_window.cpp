@@ -87,23 +87,22 @@ void runSaverWindow(HWND parent, int showCommand) {
     }
 
     const bool saver = currentMode == SaverMode::Saver;
-    int width, height;
+    PixelRect place{};  // a preview child sits at 0, 0 of its host
     DWORD style;
     if (saver) {
         parent = nullptr;
         style = WS_POPUP | WS_VISIBLE;
-        width = GetSystemMetrics(SM_CXSCREEN);
-        height = GetSystemMetrics(SM_CYSCREEN);
+        place = virtualScreen();  // every monitor
     } else {
         RECT rect{};
         GetWindowRect(parent, &rect);
         style = WS_CHILD | WS_VISIBLE;
-        width = rect.right - rect.left;
-        height = rect.bottom - rect.top;
+        place.width = rect.right - rect.left;
+        place.height = rect.bottom - rect.top;
     }
 
-    saverWindow = CreateWindowExA(0, "OpenGL", "SaverWindow", style, 0, 0, width, height, parent, nullptr,
-                                  moduleInstance, nullptr);
+    saverWindow = CreateWindowExA(0, "OpenGL", "SaverWindow", style, place.x, place.y, place.width, place.height,
+                                  parent, nullptr, moduleInstance, nullptr);
     if (!saverWindow) return;
 
     UINT previousRunning = 0;
@@ -120,7 +119,9 @@ void runSaverWindow(HWND parent, int showCommand) {
 
     // The scene makes itself currentScene; without a current context it would draw nowhere, so the
     // window then stays black and closes on the usual input.
-    std::unique_ptr<Kaleidoscope> scene(current ? new (std::nothrow) Kaleidoscope(width, height) : nullptr);
+    std::unique_ptr<Kaleidoscope> scene(current ? new (std::nothrow) Kaleidoscope(place.width, place.height)
+                                                : nullptr);
+    if (saver) layOutSaverWindow(saverWindow);  // one copy per monitor
     ShowWindow(saverWindow, showCommand);
 
     frameLoop(deviceContext);

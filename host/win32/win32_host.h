@@ -4,6 +4,9 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <vector>
+
+#include "scene/kaleidoscope.h"
 
 extern HINSTANCE moduleInstance;
 extern HWND saverWindow;
@@ -16,6 +19,14 @@ void runSaverWindow(HWND parent, int showCommand);
 bool registerSaverClass();
 // The pixel format the saver window asks for: RGBA, 32 colour bits, double-buffered OpenGL in a window.
 PIXELFORMATDESCRIPTOR pixelFormatRequest();
+
+// The full-screen saver's monitors (host/win32/monitors.cpp): the virtual screen, which may start left
+// of or above the primary monitor, and each display's rectangle, both in screen pixels.
+PixelRect virtualScreen();
+std::vector<PixelRect> monitorRects();
+// Covers the virtual screen with the window and gives the scene, if there is one yet, one view per
+// monitor; the animation carries on. At set-up and on every display change.
+void layOutSaverWindow(HWND window);
 
 LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK configDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

@@ -102,6 +102,14 @@ LRESULT CALLBACK saverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
     case WM_SYSCOMMAND:
         if (saverRules() && (wParam == SC_SCREENSAVE || wParam == SC_CLOSE)) return 0;
         break;
+    case WM_DISPLAYCHANGE:
+        // A monitor came or went, or changed its size: cover the new layout. No closing input, and the
+        // cursor the system may have moved onto a remaining monitor is the new reference point.
+        if (saverRules()) {
+            layOutSaverWindow(window);
+            if (currentContext) currentContext->startCursor = cursorNow();
+        }
+        break;
     case WM_MOUSEMOVE:
         if (inputRules() &&
             cursorBeyondThreshold(currentContext->startCursor, cursorNow(), currentContext->mouseThreshold))

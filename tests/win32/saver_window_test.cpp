@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <future>
@@ -110,22 +111,25 @@ protected:
     HWND window = nullptr;
 };
 
-// Mean difference per channel, in the back buffer, between the pixels mirrored across the ray pointing
-// straight down from the centre, within three degrees of it. With mirrors on that ray is always a mirror
+// Mean difference per channel, in `view` of the back buffer (window pixels, y down, in a window
+// `windowHeight` high), between the pixels mirrored across the ray pointing straight down from the view's
+// centre, within three degrees of it. With mirrors on that ray is always a mirror
 // line (wedge slot 0 starts there, the narrowest wedge is 360/94 degrees), so it is 0. Checked with the
 // OSMesa renderer for all 256 seeds at 160 x 120, mirrors on for frames 1 to 8 and off for 9 to 16, 42 or
 // 80 ms apart: mirrored frames stay below 0.04, and the most unmirrored one exceeds 1.8.
-double downwardAsymmetry(int width, int height) {
-    std::vector<unsigned char> rgb(size_t(width) * height * 3);  // rows bottom first, 4-byte aligned
-    glReadPixels(0, 0, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
+double downwardAsymmetry(const PixelRect& view, int windowHeight) {
+    const int width = view.width, height = view.height;
+    const size_t row = (size_t(width) * 3 + 3) / 4 * 4;  // rows bottom first, 4-byte aligned
+    std::vector<unsigned char> rgb(row * height);
+    glReadPixels(view.x, windowHeight - view.y - height, width, height, GL_RGB, GL_UNSIGNED_BYTE, rgb.data());
     const double slope = std::tan(3.0 * 3.14159265358979 / 180.0);
     double total = 0;
     int samples = 0;
     for (int y = 0; y < height / 2; ++y)  // the rows below the centre
         for (int k = 0; k + 0.5 <= slope * (height / 2 - y - 0.5); ++k)
             for (int channel = 0; channel < 3; ++channel, ++samples)
-                total += std::abs(rgb[size_t(y * width + width / 2 + k) * 3 + channel] -
-                                  rgb[size_t(y * width + width / 2 - 1 - k) * 3 + channel]);
+                total += std::abs(rgb[y * row + size_t(width / 2 + k) * 3 + channel] -
+                                  rgb[y * row + size_t(width / 2 - 1 - k) * 3 + channel]);
     return total / samples;
 }
 
@@ -228,7 +232,7 @@ TEST_F(SaverWindow, PreviewFillsTheHostsWindowIgnoresInputMirrorsAsSetAndEndsWit
     context.useMirrors = 2;  // any non-zero value asks for the mirrored copies
     onFrame = [&](int frame) {
         double& most = frame <= 8 ? mirroredMost : unmirroredMost;
-        most = std::max(most, downwardAsymmetry(160, 120));
+        most = std::max(most, downwardAsymmetry({0, 0, 160, 120}, 120));
         if (frame == 16) PostMessageA(host, WM_CLOSE, 0, 0);  // the host goes, as the system's does
         if (frame != 8) return;
         context.useMirrors = 0;
@@ -280,6 +284,66 @@ TEST_F(SaverWindow, FullScreenMarksTheSaverRunningUntilAClickEndsIt) {
     EXPECT_EQ(registered.lpfnWndProc, saverWindowProc);
     EXPECT_TRUE(!registered.cbClsExtra && !registered.cbWndExtra && !registered.hIcon && !registered.hCursor &&
                 !registered.hbrBackground && !registered.lpszMenuName);
+}
+
+// Every monitor Wine reports gets its own copy, mirrored about that monitor's centre (one monitor: one picture
+// over the window). A display change re-lays a window left stale, without closing it or restarting the
+// animation, and the cursor's place then becomes the reference for the threshold.
+TEST_F(SaverWindow, FullScreenSpansEveryMonitorAndFollowsADisplayChange) {
+    const PixelRect screen{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+                           GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    std::vector<PixelRect> monitors;  // in window pixels
+    EnumDisplayMonitors(nullptr, nullptr, [](HMONITOR monitor, HDC, LPRECT, LPARAM list) -> BOOL {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        GetMonitorInfoA(monitor, &info);
+        const RECT& r = info.rcMonitor;
+        reinterpret_cast<std::vector<PixelRect>*>(list)->push_back(
+            {r.left - GetSystemMetrics(SM_XVIRTUALSCREEN), r.top - GetSystemMetrics(SM_YVIRTUALSCREEN),
+             r.right - r.left, r.bottom - r.top});
+        return TRUE;
+    }, LPARAM(&monitors));
+    std::printf("monitors (window pixels):");
+    for (const PixelRect& m : monitors) std::printf(" %dx%d+%d+%d", m.width, m.height, m.x, m.y);
+    std::printf("\n");
+    const std::vector<PixelRect> expected =
+        monitors.size() < 2 ? std::vector<PixelRect>{{0, 0, screen.width, screen.height}} : monitors;
+
+    RECT placed{}, relaid{};
+    std::vector<PixelRect> views, relaidViews;
+    double mostAsymmetric = 0;
+    float clockBefore = 0, clockAfter = 0;
+    onFrame = [&](int frame) {
+        if (frame == 1) {
+            GetWindowRect(saverWindow, &placed);
+            views = currentScene->views;
+            for (const PixelRect& view : views)
+                mostAsymmetric = std::max(mostAsymmetric, downwardAsymmetry(view, screen.height));
+            // Leave the window and the scene stale, and the reference point far off; then the change.
+            SetWindowPos(saverWindow, nullptr, 10, 10, 200, 100, SWP_NOZORDER | SWP_NOACTIVATE);
+            currentScene->resize(200, 100);
+            currentScene->setViews({});
+            context.startCursor = {-100000, -100000};
+            clockBefore = currentScene->clockSeconds;
+            PostMessageA(saverWindow, WM_DISPLAYCHANGE, 32, MAKELPARAM(screen.width, screen.height));
+            PostMessageA(saverWindow, WM_MOUSEMOVE, 0, 0);
+        } else {
+            GetWindowRect(saverWindow, &relaid);
+            relaidViews = currentScene->views;
+            clockAfter = currentScene->clockSeconds;
+            EXPECT_TRUE(currentScene->viewportWidth == screen.width && currentScene->viewportHeight == screen.height);
+            PostMessageA(saverWindow, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        }
+    };
+    runSaverWindow(nullptr, SW_SHOW);
+
+    EXPECT_EQ(framesDrawn, 2) << "the display change and the move after it close nothing";
+    const RECT virtualScreen{screen.x, screen.y, screen.x + screen.width, screen.y + screen.height};
+    EXPECT_TRUE(EqualRect(&placed, &virtualScreen) && EqualRect(&relaid, &virtualScreen));
+    EXPECT_EQ(views, expected);
+    EXPECT_EQ(relaidViews, expected);
+    EXPECT_LT(mostAsymmetric, 0.5);
+    EXPECT_GT(clockAfter, clockBefore) << "the animation carries on";
 }
 
 namespace {
