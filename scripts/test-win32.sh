@@ -13,22 +13,28 @@ cmake --build --preset mingw -j2
 export WINEDEBUG=-all WINEARCH=win64 WINEDLLOVERRIDES="mscoree,mshtml="
 WINEPREFIX=$(mktemp -d "$root/build/wine-test.XXXXXX")
 export WINEPREFIX
-xvfb_pid=""
+server_pids=()
 cleanup() {
   timeout 20 wineserver -k >/dev/null 2>&1 || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  for pid in "${server_pids[@]}"; do kill "$pid" 2>/dev/null || true; wait "$pid" 2>/dev/null || true; done
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display itself and reports its number.
-display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
-[ -s "$display_file" ] || { echo "test-win32: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$display_file")"
-rm -f "$display_file"
+# start_x SERVER ARGS...: starts an X server that picks a free display itself and reports it, and points
+# DISPLAY at it (a nested Xephyr opens its windows on the DISPLAY before). No reset when the last client
+# leaves, which would put the pointer back in the middle between two steps.
+start_x() {
+  local display_file
+  display_file=$(mktemp)
+  "$@" -displayfd 3 -noreset -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+  server_pids=("$!" "${server_pids[@]}")
+  for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
+  [ -s "$display_file" ] || { echo "test-win32: $1 did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -n1 "$display_file")"
+  rm -f "$display_file"
+}
+start_x Xvfb -screen 0 800x600x24
 
 echo "test-win32: Wine prefix $WINEPREFIX on $DISPLAY"
 wineserver -p  # stays up between the programs, so each starts quickly
@@ -42,6 +48,17 @@ for program in quillon_win32_tests quillon_golden_tests math/quillon_math_check;
 done
 echo "test-win32: end to end"
 timeout 300 tests/win32/e2e.sh build/mingw build/mingw/e2e || status=1
+
+# Two monitors side by side, 1024x768 and 800x600, as Xinerama heads of a Xephyr on the Xvfb; Wine reads
+# them from Xinerama once its RandR use is off. Wine starts afresh on that display.
+echo "test-win32: two monitors"
+start_x Xephyr +xinerama -screen 1024x768 -screen 800x600
+timeout 20 wineserver -k || true
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
+wineserver -p
+if ! timeout 300 wine build/mingw/tests/win32/quillon_win32_tests.exe --gtest_filter='SaverWindow.FullScreen*' 2>&1 |
+    tr -d '\r'; then status=1; fi
+timeout 300 tests/win32/e2e.sh build/mingw build/mingw/e2e-monitors monitors || status=1
 
 [ "$status" = 0 ] && echo "test-win32: all passed" || echo "test-win32: FAILED" >&2
 exit "$status"
