@@ -31,7 +31,8 @@ start_x() {
   server_pids=("$!" "${server_pids[@]}")
   for _ in $(seq 100); do [ -s "$display_file" ] && break; sleep 0.1; done
   [ -s "$display_file" ] || { echo "test-win32: $1 did not start" >&2; exit 1; }
-  export DISPLAY=":$(head -n1 "$display_file")"
+  DISPLAY=":$(head -n1 "$display_file")"
+  export DISPLAY
   rm -f "$display_file"
 }
 start_x Xvfb -screen 0 800x600x24
@@ -49,16 +50,26 @@ done
 echo "test-win32: end to end"
 timeout 300 tests/win32/e2e.sh build/mingw build/mingw/e2e || status=1
 
-# Two monitors side by side, 1024x768 and 800x600, as Xinerama heads of a Xephyr on the Xvfb; Wine reads
-# them from Xinerama once its RandR use is off. Wine starts afresh on that display.
-echo "test-win32: two monitors"
-start_x Xephyr +xinerama -screen 1024x768 -screen 800x600
-timeout 20 wineserver -k || true
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
-wineserver -p
-if ! timeout 300 wine build/mingw/tests/win32/quillon_win32_tests.exe --gtest_filter='SaverWindow.FullScreen*' 2>&1 |
-    tr -d '\r'; then status=1; fi
-timeout 300 tests/win32/e2e.sh build/mingw build/mingw/e2e-monitors monitors || status=1
+# Two monitors side by side, 1024x768 and 800x600, as the Xinerama heads of a Xephyr on the Xvfb; Wine reads
+# them from Xinerama once its RandR use is off, and puts its primary monitor (the first head) at 0, 0. So the
+# second layout, with the smaller monitor on the left, starts the virtual screen at -800, 0. Wine starts
+# afresh on each display.
+host_display=$DISPLAY
+for layout in right left; do
+  echo "test-win32: two monitors, the second on the $layout"
+  export DISPLAY=$host_display
+  if [ "$layout" = right ]; then
+    start_x Xephyr +xinerama -screen 1024x768 -screen 800x600
+  else
+    start_x Xephyr +xinerama -origin 800,0 -screen 1024x768 -origin 0,0 -screen 800x600
+  fi
+  timeout 20 wineserver -k || true
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
+  wineserver -p
+  if ! timeout 300 wine build/mingw/tests/win32/quillon_win32_tests.exe --gtest_filter='SaverWindow.FullScreen*' 2>&1 |
+      tr -d '\r'; then status=1; fi
+  timeout 300 tests/win32/e2e.sh build/mingw "build/mingw/e2e-monitors-$layout" monitors || status=1
+done
 
 [ "$status" = 0 ] && echo "test-win32: all passed" || echo "test-win32: FAILED" >&2
 exit "$status"
