@@ -45,6 +45,10 @@ TEST(ClosingRules, ThresholdOnEitherAxisAndGraceAcrossTheWrap) {
         EXPECT_TRUE(cursorBeyondThreshold(start, now, 50)) << now.x << "," << now.y;
     for (CursorPoint now : {CursorPoint{150, 150}, CursorPoint{50, 50}})
         EXPECT_FALSE(cursorBeyondThreshold(start, now, 50)) << now.x << "," << now.y;
+    // On a monitor left of and above the primary one the coordinates are negative, the rule the same.
+    EXPECT_FALSE(cursorBeyondThreshold({-700, -20}, {-650, 30}, 50));
+    EXPECT_TRUE(cursorBeyondThreshold({-700, -20}, {-751, -20}, 50));
+    EXPECT_TRUE(cursorBeyondThreshold({-700, -20}, {-700, 31}, 50));
     const uint32_t tick = 0xFFFFF000u;  // 4096 ms before the wrap
     EXPECT_TRUE(withinGracePeriod(tick, tick + 20u, 15) && withinGracePeriod(tick, tick + 15000u, 15));
     EXPECT_FALSE(withinGracePeriod(tick, tick + 15001u, 15));
