@@ -196,7 +196,7 @@ void saverWindowProc(const XEvent& event) {
             XMoveResizeWindow(saverDisplay, state.window, 0, 0, unsigned(DisplayWidth(saverDisplay, screen)),
                               unsigned(DisplayHeight(saverDisplay, screen)));
         }
-        saverWindowState.sizeChanged = true;
+        saverWindowState.sizeChanged = true;  // and the monitors are read again
         return;
     }
     if (event.type == ConfigureNotify && event.xconfigure.window == state.window &&
