@@ -11,8 +11,8 @@
 
 #include <unistd.h>
 
-#include "platform/gl.h"
 #include "host/monitor_layout.h"
+#include "platform/gl.h"
 #include "platform/manual.h"
 #include "scene/kaleidoscope.h"
 #include "tools/osmesa_context.h"
@@ -165,8 +165,7 @@ bool parseOptions(int argc, char** argv, Options& o) {
                              value);
                 return false;
             }
-        }
-        else if (arg == "--sheet") { if (!needs(value && parseSize(value, o.sheetColumns, o.sheetRows, 'x'))) return false; }
+        } else if (arg == "--sheet") { if (!needs(value && parseSize(value, o.sheetColumns, o.sheetRows, 'x'))) return false; }
         else if (arg == "--frames") { if (!needs(value && parseInt(value, o.frames, 1, 10000000))) return false; }
         else if (arg == "--frame-ms") { if (!needs(value && parseInt(value, o.frameMs, 1, 10000))) return false; }
         else if (arg == "--seed") { if (!needs(value && parseInt(value, o.seed, 0, 255))) return false; }
