@@ -29,7 +29,7 @@ TEST(MonitorLayout, OneCopyPerDistinctMonitorPartElseTheWholeWindow) {
         {"partly outside: the part inside", {left, right}, {-1024, -100, 1500, 668},
          {{0, 0, 1024, 668}, {1024, 100, 476, 568}}},
         {"a window within one monitor", {left, right}, {100, 50, 400, 300}, {{0, 0, 400, 300}}},
-        {"a monitor beyond the window, one empty", {left, {5000, 0, 640, 480}, {0, 0, 0, 600}}, both,
+        {"beyond the window, touching it, empty", {left, {5000, 0, 640, 480}, {-500, 668, 800, 50}, {0, 0, 0, 600}}, both,
          {{0, 0, 1824, 768}}},
         {"no monitors", {}, both, {{0, 0, 1824, 768}}},
         {"edges past INT_MAX", {{INT_MAX - 100, 0, 100, 10}, {INT_MAX - 200, 0, INT_MAX, 10}},
