@@ -1,4 +1,4 @@
-// The Windows host's process-wide handles and operations (entry, saver window, window procedure, dialog).
+// The Windows host's process-wide handles and operations (entry, saver window, monitors, window procedure, dialog).
 #pragma once
 
 #include <windows.h>

@@ -85,7 +85,8 @@ edges() {
 #   below it, as wide as three degrees either side of the downward ray at the band's top: with the mirrors on
 #   that ray is a mirror line of the picture, so about 0; shifted: the same 20 pixels to the right;
 # - box: where the pixels brighter than half lie (the picture, without the glow's haze), monitor pixels;
-# - logo, opposite: sharp-edged pixels in the lower right and the lower left corner (2/5 wide, 3/20 high).
+# - logo, opposite: sharp-edged pixels in the lower right and the lower left corner, 2/5 of the width and the
+#   bottom 2/25 of the height, which lies beyond the reach of the discs however large the picture grows.
 figures() {
   local shot=$1 w=$2 h=$3 x=$4 y=$5 k
   k=$(awk -v h="$h" 'BEGIN { print int(sin(0.05236) / cos(0.05236) * h / 4) }')
@@ -93,8 +94,8 @@ figures() {
     "shifted=$(asymmetry "$shot" $((x + w / 2 + 20)) $((y + h * 3 / 4)) "$k" $((h / 4)))" \
     "box=$(convert "$shot" -crop "${w}x$h+$x+$y" +repage -colorspace HSB -channel B -separate +channel \
       -threshold 50% -trim -format '%wx%h%X%Y' info: 2>/dev/null)" \
-    "logo=$(edges "$shot" "$((w * 2 / 5))x$((h * 3 / 20))+$((x + w * 3 / 5))+$((y + h * 17 / 20))")" \
-    "opposite=$(edges "$shot" "$((w * 2 / 5))x$((h * 3 / 20))+$x+$((y + h * 17 / 20))")"
+    "logo=$(edges "$shot" "$((w * 2 / 5))x$((h * 2 / 25))+$((x + w * 3 / 5))+$((y + h * 23 / 25))")" \
+    "opposite=$(edges "$shot" "$((w * 2 / 5))x$((h * 2 / 25))+$x+$((y + h * 23 / 25))")"
 }
 # whole W H FIGURES: a complete picture centred on a W x H monitor, mirror-symmetric about its centre
 # (and not about a point beside it), with the logo in the lower right and nothing like it in the lower left.
