@@ -51,21 +51,24 @@ echo "test-win32: end to end"
 timeout 300 tests/win32/e2e.sh build/mingw build/mingw/e2e || status=1
 
 # Two monitors side by side, 1024x768 and 800x600, as the Xinerama heads of a Xephyr on the Xvfb; Wine reads
-# them from Xinerama once its RandR use is off, and puts its primary monitor (the first head) at 0, 0. So the
-# second layout, with the smaller monitor on the left, starts the virtual screen at -800, 0. Wine starts
-# afresh on each display.
+# them from Xinerama when its display driver starts with its RandR use off, and puts its primary monitor (the
+# first head) at 0, 0. So the second layout, with the smaller monitor on the left, starts the virtual screen
+# at -800, 0. Wine starts afresh on each display.
 host_display=$DISPLAY
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
 for layout in right left; do
   echo "test-win32: two monitors, the second on the $layout"
+  timeout 20 wineserver -k || true
+  timeout 20 wineserver -w || true
   export DISPLAY=$host_display
   if [ "$layout" = right ]; then
     start_x Xephyr +xinerama -screen 1024x768 -screen 800x600
   else
     start_x Xephyr +xinerama -origin 800,0 -screen 1024x768 -origin 0,0 -screen 800x600
   fi
-  timeout 20 wineserver -k || true
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1
   wineserver -p
+  # The first program starts Wine's desktop and services on this display; they would keep a pipe open.
+  wine reg query 'HKCU\Software\Wine\X11 Driver' /v UseXRandR >/dev/null 2>&1
   if ! timeout 300 wine build/mingw/tests/win32/quillon_win32_tests.exe --gtest_filter='SaverWindow.FullScreen*' 2>&1 |
       tr -d '\r'; then status=1; fi
   timeout 300 tests/win32/e2e.sh build/mingw "build/mingw/e2e-monitors-$layout" monitors || status=1
