@@ -121,7 +121,7 @@ two_monitors() {
   local w h x y cx cy
   read -r w h x y <<<"$(sed -n 2p <<<"$monitors")"
   cx=$((x + w / 2)) cy=$((y + h / 2))
-  echo "e2e: /s on $(wc -l <<<"$monitors") monitors, $(awk '{ printf " %dx%d+%d+%d", $1, $2, $3, $4 }' <<<"$monitors"):" \
+  echo "e2e: /s on $(wc -l <<<"$monitors") monitors,$(awk '{ printf " %dx%d+%d+%d", $1, $2, $3, $4 }' <<<"$monitors"):" \
     "a whole picture on each; input on the second is handled as on the first"
   xdotool mousemove "$cx" "$cy"  # on the second monitor
   if start_saver; then
