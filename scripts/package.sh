@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Debian package of the Linux saver from debian/ with dpkg-buildpackage and puts it in out/ (or
 # OUT-DIR): quillon_<version>_amd64.deb (the xscreensaver hack, its settings page, desktop entry and man page)
-# and its debug symbols, quillon-dbgsym_<version>_amd64.ddeb. Install it with: sudo apt install ./out/quillon_*.deb
+# and its debug symbols, quillon-dbgsym_<version>_amd64.deb. Install it with: sudo apt install ./out/quillon_*.deb
 #   scripts/package.sh [OUT-DIR]
 # The build runs on a copy of the source in a temporary folder (under $TMPDIR), so build/ and out/ stay as they
 # are: in a git checkout the last commit, otherwise the files as they are, without build/ and out/.
@@ -33,6 +33,6 @@ if ! (cd "$work/quillon-$version" &&
   exit 1
 fi
 mkdir -p "$out"
-rm -f "$out"/quillon_*.deb "$out"/quillon-dbgsym_*.ddeb
-cp "$work"/*.deb "$work"/*.ddeb "$out/"
+rm -f "$out"/quillon_*.deb "$out"/quillon-dbgsym_*.deb
+cp "$work"/*.deb "$out/"
 echo "package: $out/$(cd "$work" && echo quillon_*.deb) in $((SECONDS - start)) s"
