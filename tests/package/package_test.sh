@@ -44,8 +44,8 @@ dpkg -x "$deb" "$work/root"
 ./usr/share/doc/quillon/copyright
 ./usr/share/man/man6/quillon.6.gz
 ./usr/share/xscreensaver/config/quillon.xml" ] || fail "unexpected files: $(dpkg-deb -c "$deb")"
-dpkg-deb -c "$deb" | grep -q '^-rwxr-xr-x root/root .* \./usr/libexec/xscreensaver/quillon$' ||
-  fail "the hack is not an executable of root's"
+dpkg-deb -c "$deb" >"$work/list"
+has "$work/list" '^-rwxr-xr-x root/root .* \./usr/libexec/xscreensaver/quillon$'
 
 # One version: CMake's project version is the changelog's, the package's, the program's and the man page's.
 version=$(sed -n 's/^project(Quillon VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -69,7 +69,7 @@ has "$work/depends" '^libc6 (>= ' '^ libglu1-mesa ' '^ libjpeg62-turbo (>= ' '^ 
 copyright=$work/root/usr/share/doc/quillon/copyright
 has "$copyright" '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' '^Files: \*$' \
   "^Copyright: $(sed -n 's/^Copyright (c) //p' LICENSE)$" '^License: Expat$'
-diff <(sed '1,/^License: Expat$/d; s/^ //; s/^\.$//' "$copyright") <(sed '1,/^Copyright (c)/d; 1d' LICENSE) ||
+diff <(sed '1,/^License: Expat$/d; s/^ //; s/^\.$//' "$copyright") <(sed -n '/^Copyright (c)/,$p' LICENSE | tail -n +3) ||
   fail "the licence in the copyright file is not LICENSE"
 
 # lintian, pedantic and informational tags shown; errors and warnings fail.
