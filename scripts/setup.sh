@@ -7,7 +7,9 @@ packages=(
   libgl-dev libglu1-mesa-dev libosmesa6-dev libgl1-mesa-dri
   libjpeg62-turbo-dev libgtest-dev libpng-dev
   libx11-dev libxfixes-dev xvfb xdotool x11-utils x11-apps imagemagick
-  x11-xkb-utils procps dpkg-dev xscreensaver
+  x11-xkb-utils procps dpkg-dev xscreensaver xsecurelock
+  # The Debian package: dpkg-buildpackage with debhelper, then lintian on the result.
+  debhelper lintian
   # The fuzz targets: clang with libFuzzer (dpkg-dev for apt-get source of the libjpeg-turbo they build against).
   clang-14 libclang-rt-14-dev
 )

@@ -198,7 +198,7 @@ scenario_config() {
   done
   # --version wins over what else is on the line: the version CMake gives, on stdout, and exit status 0
   (unset DISPLAY; "$QUILLON" --fps --version /s --window >"$work/out" 2>"$work/err")
-  [ $? = 0 ] && [ "$(cat "$work/out")" = "quillon ${QUILLON_VERSION:?}" ] && [ ! -s "$work/err" ] ||
+  [ $? = 0 ] && printf 'quillon %s\n' "${QUILLON_VERSION:?}" | cmp -s - "$work/out" && [ ! -s "$work/err" ] ||
     fail "--version: $(cat "$work/out" "$work/err")"
   # Unknown options: a line naming the option and the usage on stderr, exit status 1
   for switch in --verbose -fsp --no-mirror; do
