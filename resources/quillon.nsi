@@ -57,8 +57,10 @@ Section "Quillon screen saver (required)" SectionSaver
   SectionIn RO
   SetOutPath "$INSTDIR"
   File "${STAGE}\LICENSE.txt"
-  Call InstallSaver
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  ${GetSize} "$INSTDIR" "/S=0K" $R8 $1 $2
+  File "/oname=quillon.scr.new" "${STAGE}\quillon.scr"
+  Call InstallSaver
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Quillon screen saver"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
@@ -66,8 +68,7 @@ Section "Quillon screen saver (required)" SectionSaver
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
-  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
-  IntOp $0 $0 + $R9
+  IntOp $0 $R8 + $R9
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
@@ -78,12 +79,11 @@ Section "Make Quillon the current screen saver" SectionCurrent
   WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
 SectionEnd
 
-; Puts quillon.scr into System32 and leaves its size in kilobytes in $R9. The new file is unpacked beside
-; the uninstaller first; a saver or preview still running keeps the old file, and then the new one takes
-; its place when Windows restarts: the wizard's last page offers the restart, a silent install ends with
+; Moves the new quillon.scr, unpacked beside the uninstaller, into System32 and leaves its size in
+; kilobytes in $R9. A saver or preview still running keeps the old file, and then the new one takes its
+; place when Windows restarts: the wizard's last page offers the restart, a silent install ends with
 ; status 3010 (success, restart needed).
 Function InstallSaver
-  File "/oname=quillon.scr.new" "${STAGE}\quillon.scr"
   ${GetSize} "$INSTDIR" "/M=quillon.scr.new /S=0K /G=0" $R9 $1 $2
   ClearErrors
   Delete "${SAVER}"
