@@ -7,7 +7,7 @@
 # prefix (scripts/test-win32.sh sets both up).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-mkdir -p "$1"
+rm -rf "$1" && mkdir -p "$1"
 work=$(cd "$1" && pwd)
 . "$root/tests/win32/e2e_helpers.sh"
 
