@@ -2,7 +2,7 @@
 # Builds the Windows downloads into out/: quillon-<version>-setup.exe (the installer, resources/quillon.nsi),
 # quillon-<version>-win64.zip (quillon.scr, LICENSE.txt, README.txt) and SHA256SUMS. The saver is built
 # afresh in build/package-win32 with the commit's time as SOURCE_DATE_EPOCH, so one commit gives the same
-# quillon.scr and zip wherever and whenever it is built (scripts/reproduce-win32.sh checks that).
+# quillon.scr, zip and installer wherever and whenever it is built (scripts/reproduce-win32.sh checks that).
 #
 #   scripts/package-win32.sh [--sign CERT.pfx [--timestamp URL]] [--out DIR]
 #
@@ -32,7 +32,7 @@ while [ $# -gt 0 ]; do
     --sign) [ $# -ge 2 ] || die "--sign needs a certificate file"; cert=$2; shift 2 ;;
     --timestamp) [ $# -ge 2 ] || die "--timestamp needs a URL"; timestamp=$2; shift 2 ;;
     --out) [ $# -ge 2 ] || die "--out needs a folder"; out=$2; shift 2 ;;
-    -h | --help) sed -n '2,10s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,11s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) die "unknown option $1 (see --help)" ;;
   esac
 done

@@ -11,6 +11,7 @@ mkdir -p "$shots"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# shellcheck source=tests/win32/e2e_helpers.sh
 . "$(dirname "$0")/e2e_helpers.sh"
 ended() { [ -f "$work/rc" ]; }
 shot() { import -window root "$shots/$1.png"; }

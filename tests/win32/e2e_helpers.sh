@@ -1,5 +1,6 @@
 # Shell helpers of the Windows end-to-end scripts (e2e.sh, install.sh), sourced: the checks they count and
 # the bounded polls they wait with, and the saver's X window as Wine shows it.
+# shellcheck shell=bash
 failures=0
 check() {  # check <description> <command...>
   local what=$1; shift
