@@ -18,11 +18,27 @@ bool Kaleidoscope::drawFrame(uint32_t options) {
     update(options);
 
     const bool glowOn = glowAvailable && !glowOff;
-    if (glowOn) captureGlow();
-    drawWedges(true);
-    if (glowOn) drawGlow(glowLayers, glowInset);
+    if (oneWindowPicture()) {
+        if (glowOn) captureGlow();
+        drawWedges(true);
+        if (glowOn) drawGlow(glowLayers, glowInset);
+    } else {
+        for (const PixelRect& view : views) drawView(view, glowOn);
+        resize(viewportWidth, viewportHeight);  // the whole window again, for whoever draws next
+    }
     glFlush();
     return true;
+}
+
+// One copy in its own viewport and projection, with its own glow: the capture is taken inside the view
+// and the overlay, stretched over the viewport, covers the view alone.
+void Kaleidoscope::drawView(const PixelRect& view, bool glowOn) {
+    const int32_t bottom = viewportHeight - view.y - view.height;  // OpenGL counts rows from the bottom
+    glViewport(view.x, bottom, view.width, view.height);
+    setPerspective(view.width, view.height);
+    if (glowOn) captureGlowInView(view.x, bottom, view.width, view.height);
+    drawWedges(true);
+    if (glowOn) drawGlow(glowLayers, glowInset);
 }
 
 // Everything a frame changes apart from the picture: the mirror decision, time and the disc field, the

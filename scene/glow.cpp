@@ -9,12 +9,28 @@ constexpr float overlayWidth = 640.0f, overlayHeight = 480.0f;
 }  // namespace
 
 void Kaleidoscope::captureGlow() {
-    glViewport(0, 0, glowSize, glowSize);
-    drawWedges(false);  // the logo stays out of the glow
-    glBindTexture(GL_TEXTURE_2D, glowTexture);
-    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, 0, 0, glowSize, glowSize, 0);
+    captureGlowAt(0, 0);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glViewport(0, 0, viewportWidth, viewportHeight);
+}
+
+// The frame drawn small into the 128 x 128 corner whose lower left is (left, bottom), and copied from there.
+void Kaleidoscope::captureGlowAt(int32_t left, int32_t bottom) {
+    glViewport(left, bottom, glowSize, glowSize);
+    drawWedges(false);  // the logo stays out of the glow
+    glBindTexture(GL_TEXTURE_2D, glowTexture);
+    glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, left, bottom, glowSize, glowSize, 0);
+}
+
+// The capture of one view: the scissor keeps the small picture and its clear inside the view, so the
+// views drawn before it survive.
+void Kaleidoscope::captureGlowInView(int32_t left, int32_t bottom, int32_t width, int32_t height) {
+    glScissor(left, bottom, width, height);
+    glEnable(GL_SCISSOR_TEST);
+    captureGlowAt(left, bottom);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glDisable(GL_SCISSOR_TEST);
+    glViewport(left, bottom, width, height);
 }
 
 // A 640 x 480 space with y down, stretched over the whole viewport whatever its size.

@@ -68,10 +68,22 @@ void Kaleidoscope::resize(int32_t width, int32_t height) {
     viewportWidth = width;
     viewportHeight = height;
     glViewport(0, 0, width, height);
+    setPerspective(width, height);
+}
+
+void Kaleidoscope::setPerspective(int32_t width, int32_t height) {
     glMatrixMode(GL_PROJECTION);
     glLoadIdentity();
     gluPerspective(90.0, double(width) / double(height), 1.0, 20.0);
     glMatrixMode(GL_MODELVIEW);
+}
+
+// Copied once here, so that a frame allocates nothing.
+void Kaleidoscope::setViews(const std::vector<PixelRect>& rects) { views = rects; }
+
+// A single view over exactly the whole window is the plain picture, drawn as without views.
+bool Kaleidoscope::oneWindowPicture() const {
+    return views.empty() || (views.size() == 1 && views[0] == PixelRect{0, 0, viewportWidth, viewportHeight});
 }
 
 // The disc field deletes its textures here, while the context is still current. The glow texture

@@ -3,8 +3,18 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class DiscField;
+
+// A rectangle of window pixels: origin at the window's top left, y pointing down.
+struct PixelRect {
+    int32_t x, y, width, height;
+};
+
+inline bool operator==(const PixelRect& a, const PixelRect& b) {
+    return a.x == b.x && a.y == b.y && a.width == b.width && a.height == b.height;
+}
 
 // Windows virtual-key codes the scene and the disc field understand.
 namespace vk {
@@ -44,6 +54,8 @@ public:
     bool glowOff;
     float wedgeAngle;
     float wedgeCount;
+    // Where a copy of the picture goes, one per monitor; empty: one picture over the whole window.
+    std::vector<PixelRect> views;
 
     // Needs a current OpenGL context; the scene stays bound to it until destroyed.
     Kaleidoscope(int32_t width, int32_t height);
@@ -53,6 +65,10 @@ public:
 
     // A new window size: viewport and projection only; the animation and the textures carry on.
     void resize(int32_t width, int32_t height);
+    // One complete copy of the picture per rectangle, each centred on its own; set after resize.
+    void setViews(const std::vector<PixelRect>& rects);
+    bool oneWindowPicture() const;
+    void setPerspective(int32_t width, int32_t height);
     void startClock();
     void updateClock();
     void buildWedges(float angle);
@@ -65,7 +81,10 @@ public:
     bool handleKey(uint32_t code);
     void toggleMirrors();
     void toggleGlow();
+    void drawView(const PixelRect& view, bool glowOn);
     void captureGlow();
+    void captureGlowAt(int32_t left, int32_t bottom);
+    void captureGlowInView(int32_t left, int32_t bottom, int32_t width, int32_t height);
     void drawGlow(int32_t layers, float inset);
     void beginOverlay2D();
     void endOverlay2D();

@@ -1,5 +1,7 @@
 // quillon-render: draws the running kaleidoscope headless on OSMesa and writes PNG pictures of it.
 // Uses the scripted platform clock, so a render is the same on every machine and never waits.
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +11,7 @@
 
 #include <unistd.h>
 
+#include "host/monitor_layout.h"
 #include "platform/gl.h"
 #include "platform/manual.h"
 #include "scene/kaleidoscope.h"
@@ -24,6 +27,9 @@ struct KeyPress {
 
 struct Options {
     int width = 640, height = 480;
+    bool sizeGiven = false;
+    int32_t windowX = 0, windowY = 0;  // the picture's top left in screen pixels
+    std::vector<PixelRect> monitors;  // screen pixels; empty: one picture over the whole window
     int frames = 120;
     int frameMs = 42;  // the saver's own pace: 24 frames a second
     int seed = 0;
@@ -39,6 +45,10 @@ void usage(FILE* to) {
     std::fprintf(to,
                  "usage: quillon-render [options]\n"
                  "  --size WxH        picture size in pixels (640x480)\n"
+                 "  --monitors WxH+X+Y,...\n"
+                 "                    monitors in screen pixels (X, Y: a signed left and top edge, e.g.\n"
+                 "                    1024x768-1024+0 lies left of 0); the picture is the box around them,\n"
+                 "                    or the --size window at +0+0, with one copy per monitor inside it\n"
                  "  --frames N        frames to run (120); or --seconds S of scene time\n"
                  "  --frame-ms MS     scene time per frame (42)\n"
                  "  --seed N          0..255, the seed the saver takes from the clock (0)\n"
@@ -59,11 +69,72 @@ bool parseSize(const char* text, int& a, int& b, char separator) {
     return end && *end == '\0' && a > 0 && b > 0 && a <= 8192 && b <= 8192;
 }
 
+// A decimal number at `at`, a '-' allowed before it when `negativeOk`; moves `at` past it.
+bool readNumber(const char*& at, bool negativeOk, long& value) {
+    const char* digits = negativeOk && *at == '-' ? at + 1 : at;
+    if (*digits < '0' || *digits > '9') return false;  // no blank, no '+' and no second sign
+    char* stop = nullptr;
+    value = std::strtol(at, &stop, 10);  // saturates on overflow, which the range checks refuse
+    at = stop;
+    return true;
+}
+
+// An edge written "+N" or "-N".
+bool readEdge(const char*& at, long& value) {
+    if (*at == '+') return readNumber(++at, false, value);
+    return *at == '-' && readNumber(at, true, value);
+}
+
+// One monitor, "WxH+X+Y" (or with '-' before X or Y); moves `at` past it.
+bool parseMonitor(const char*& at, PixelRect& monitor) {
+    long width = 0, height = 0, x = 0, y = 0;
+    if (!readNumber(at, false, width) || *at++ != 'x' || !readNumber(at, false, height) || !readEdge(at, x) ||
+        !readEdge(at, y))
+        return false;
+    const long reach = 1L << 20;
+    if (width < 1 || width > 8192 || height < 1 || height > 8192) return false;
+    if (x < -reach || x > reach || y < -reach || y > reach) return false;
+    monitor = PixelRect{int32_t(x), int32_t(y), int32_t(width), int32_t(height)};
+    return true;
+}
+
+bool parseMonitors(const char* text, std::vector<PixelRect>& monitors) {
+    monitors.clear();
+    for (const char* at = text;; ++at) {
+        PixelRect monitor{};
+        if (!parseMonitor(at, monitor)) return false;
+        monitors.push_back(monitor);
+        if (*at == '\0') return true;
+        if (*at != ',') return false;
+    }
+}
+
 bool parseInt(const char* text, int& value, int low, int high) {
     char* end = nullptr;
     const long v = std::strtol(text, &end, 10);
     if (!end || *end != '\0' || end == text || v < low || v > high) return false;
     value = int(v);
+    return true;
+}
+
+// Without --size the picture is the box around the monitors, within the picture size limit.
+bool fitWindowToMonitors(Options& o) {
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (const PixelRect& m : o.monitors) {
+        left = std::min<int64_t>(left, m.x);
+        top = std::min<int64_t>(top, m.y);
+        right = std::max<int64_t>(right, int64_t(m.x) + m.width);
+        bottom = std::max<int64_t>(bottom, int64_t(m.y) + m.height);
+    }
+    if (right - left > 8192 || bottom - top > 8192) {
+        std::fprintf(stderr, "quillon-render: the monitors span %lldx%lld, more than 8192 pixels a side\n",
+                     (long long)(right - left), (long long)(bottom - top));
+        return false;
+    }
+    o.windowX = int32_t(left);
+    o.windowY = int32_t(top);
+    o.width = int(right - left);
+    o.height = int(bottom - top);
     return true;
 }
 
@@ -82,8 +153,19 @@ bool parseOptions(int argc, char** argv, Options& o) {
         else if (arg == "--no-mirrors") o.mirrors = false;
         else if (arg == "--no-glow") o.glow = false;
         else if (arg == "--quiet") o.quiet = true;
-        else if (arg == "--size") { if (!needs(value && parseSize(value, o.width, o.height, 'x'))) return false; }
-        else if (arg == "--sheet") { if (!needs(value && parseSize(value, o.sheetColumns, o.sheetRows, 'x'))) return false; }
+        else if (arg == "--size") {
+            if (!needs(value && parseSize(value, o.width, o.height, 'x'))) return false;
+            o.sizeGiven = true;
+        } else if (arg == "--monitors") {
+            if (!needs(value != nullptr)) return false;
+            if (!parseMonitors(value, o.monitors)) {
+                std::fprintf(stderr,
+                             "quillon-render: --monitors %s: want WxH+X+Y[,WxH+X+Y...], sizes 1 to 8192, edges "
+                             "within +-1048576\n",
+                             value);
+                return false;
+            }
+        } else if (arg == "--sheet") { if (!needs(value && parseSize(value, o.sheetColumns, o.sheetRows, 'x'))) return false; }
         else if (arg == "--frames") { if (!needs(value && parseInt(value, o.frames, 1, 10000000))) return false; }
         else if (arg == "--frame-ms") { if (!needs(value && parseInt(value, o.frameMs, 1, 10000))) return false; }
         else if (arg == "--seed") { if (!needs(value && parseInt(value, o.seed, 0, 255))) return false; }
@@ -106,7 +188,7 @@ bool parseOptions(int argc, char** argv, Options& o) {
         }
     }
     if (seconds > 0) o.frames = std::max(1, int(seconds * 1000.0 / o.frameMs + 0.5));
-    return true;
+    return o.monitors.empty() || o.sizeGiven || fitWindowToMonitors(o);
 }
 
 // Copies one frame into cell `index` of a sheet of cells, keeping OpenGL's bottom-up row order.
@@ -153,6 +235,7 @@ int render(const Options& o) {
     }
     auto scene = std::make_unique<Kaleidoscope>(o.width, o.height);
     if (!o.glow) scene->glowOff = true;
+    if (!o.monitors.empty()) scene->setViews(layoutMonitors(o.monitors, PixelRect{o.windowX, o.windowY, o.width, o.height}));
 
     const int cells = o.sheetColumns * o.sheetRows;
     std::vector<uint8_t> sheet(cells > 0 ? size_t(o.width) * size_t(o.height) * 4 * size_t(cells) : 0);

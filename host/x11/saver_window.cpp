@@ -135,7 +135,7 @@ void frameLoop(FrameRateReadout* readout) {
         if (state.quit || stopSignalled) break;
         if (state.sizeChanged) {
             state.sizeChanged = false;
-            if (currentScene) currentScene->resize(state.width, state.height);
+            if (currentScene) layOutScene(*currentScene);
         }
         if (readout) readout->frameStarts();
         const uint32_t options = currentContext->useMirrors != 0 ? frameOptionMirrors : 0;
@@ -224,6 +224,8 @@ void runSaverWindow(SaverTarget target, Window foreignWindow, const RunOptions& 
 
     currentScene = new (std::nothrow) Kaleidoscope(state.width, state.height);
     if (currentScene && !options.glow) currentScene->glowOff = true;  // as the S key does; S turns it back on
+    watchScreenChanges();
+    if (currentScene) layOutScene(*currentScene);
     FrameRateReadout* readout = options.showFrameRate ? new (std::nothrow) FrameRateReadout : nullptr;
     frameLoop(readout);
 

@@ -190,6 +190,15 @@ void saverWindowProc(const XEvent& event) {
         saverWindowState.quit = true;  // the window is gone under us: nothing left to draw into
         return;
     }
+    if (isScreenChange(event)) {  // monitors added, removed or resized: our own full-screen window follows
+        if (state.target == SaverTarget::FullScreen) {
+            const int screen = DefaultScreen(saverDisplay);
+            XMoveResizeWindow(saverDisplay, state.window, 0, 0, unsigned(DisplayWidth(saverDisplay, screen)),
+                              unsigned(DisplayHeight(saverDisplay, screen)));
+        }
+        saverWindowState.sizeChanged = true;  // and the monitors are read again
+        return;
+    }
     if (event.type == ConfigureNotify && event.xconfigure.window == state.window &&
         (event.xconfigure.width != state.width || event.xconfigure.height != state.height)) {
         saverWindowState.width = event.xconfigure.width;

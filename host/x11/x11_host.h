@@ -66,7 +66,7 @@ struct SaverWindowState {
     Cursor hiddenCursor = 0;
     Cursor arrowCursor = 0;
     bool quit = false;            // the window is closed: leave the loop
-    bool sizeChanged = false;     // a new size arrived: resize the scene before the next frame
+    bool sizeChanged = false;     // a new size or monitor layout: lay the scene out again before the next frame
     int width = 0;
     int height = 0;
 };
@@ -76,6 +76,13 @@ void saverWindowProc(const XEvent& event);
 void updateSaverCursor();
 CursorPoint queryCursor();
 uint32_t virtualKeyFor(XKeyEvent key);
+
+// Monitors (monitors.cpp): RandR screen changes are watched on the root window; a screen change updates
+// Xlib's idea of the screen; the scene gets the window's size and one view per monitor the window covers.
+class Kaleidoscope;
+void watchScreenChanges();
+bool isScreenChange(const XEvent& event);
+void layOutScene(Kaleidoscope& scene);
 
 // The Xlib configuration dialog; returns when it is closed.
 void runConfigDialog(Window owner);

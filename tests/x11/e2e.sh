@@ -281,8 +281,63 @@ scenario_xsecurelock() {
   quillon_pid=""
 }
 
+# whole_copy X Y W H: the monitor at X,Y, W x H on the root shows one whole copy of the picture: mirror-
+# symmetric about its own vertical centre line, its centre of brightness in its middle, the logo in its lower
+# right corner. The figures go to $work/figures.
+whole_copy() {
+  local out pairs unlike cx cy logo
+  out=$("$PROBE" picture root "$@" | tr ' ' '\n')
+  IFS=, read -r pairs unlike <<<"$(sed -n 's/^whole=//p' <<<"$out")"
+  IFS=, read -r cx cy <<<"$(sed -n 's/^centre=//p' <<<"$out")"
+  logo=$(sed -n 's/^logo=//p' <<<"$out")
+  echo "monitor $3x$4+$1+$2: $unlike of $pairs mirrored pairs unlike, centre at $cx,$cy per mille, logo $logo pixels" \
+    >"$work/figures"
+  [ "$pairs" -ge 1000 ] && [ $((unlike * 1000 / pairs)) -le 5 ] && [ $(((cx - 500) ** 2 + (cy - 500) ** 2)) -le 100 ] &&
+    [ "$logo" -ge 200 ]
+}
+copy_on() { until_ok "a whole copy on the monitor $3x$4+$1+$2" whole_copy "$@"; cat "$work/figures"; }
+black() { [ "$(value nonblack picture root "$@")" = 0 ] || fail "drawn outside the monitors: $*"; }
+set_monitor() { xrandr --delmonitor "$1" >/dev/null 2>&1; xrandr --setmonitor "$1" "$2" "$3" >/dev/null; }
+
+# Two monitors of different sizes side by side, as RandR 1.5 monitors on an Xvfb screen 1824 x 768: a copy on
+# each, input on the second as on the first, and a new layout on a screen change without a restart. Then
+# Xephyr with Xinerama, where RandR sees one monitor and Xinerama two.
+scenario_monitors() {
+  set_monitor left 1024/270x768/200+0+0 screen && set_monitor right 800/210x600/160+1024+0 none
+  [ "$(xrandr --listmonitors | head -n1)" = "Monitors: 2" ] || fail "no RandR monitors: $(xrandr --listmonitors)"
+  xdotool mousemove 1400 300 && run /s
+  until_ok "the saver window and a picture on it" saver_drawn
+  copy_on 0 0 1024 768 && copy_on 1024 0 800 600 && black 1024 600 800 168
+  # A digit on the second monitor is consumed; the monitor moves down, and the next screen change (its output
+  # switched off and on) lays the same window out again
+  local first=$window
+  xdotool key 5 && runs_on root
+  set_monitor right 800/210x600/160+1024+168 none && xrandr --fb 1824x768 --output screen --off &&
+    xrandr --output screen --mode 1824x768 --pos 0x0 || fail "xrandr could not switch the output off and on"
+  copy_on 1024 168 800 600 && black 1024 0 800 168
+  saver_window SaverWindow && [ "$window" = "$first" ] || fail "a new window after the screen change"
+  do_then_end 'xdotool mousemove 1400 351'
+  xdotool mousemove 1400 300 && run /s && until_ok "the saver again" saver_drawn
+  do_then_end 'xdotool key x'
+
+  local xephyr_pid
+  Xephyr -displayfd 3 +xinerama -screen 1024x768 -screen 800x600 -nolisten tcp -noreset 3>"$work/xephyr" \
+    2>"$work/xephyr.log" & xephyr_pid=$!
+  until_ok "Xephyr to accept clients" test -s "$work/xephyr"
+  DISPLAY=:$(cat "$work/xephyr")
+  [ "$(xrandr --listmonitors 2>/dev/null | head -n1)" = "Monitors: 1" ] && [ "$(xdpyinfo -ext XINERAMA | grep -c 'head #')" = 2 ] ||
+    fail "Xephyr does not show one RandR monitor and two Xinerama heads"
+  run /s && until_ok "the saver on Xephyr" saver_drawn
+  # GLX reaches only Xephyr's first screen: the copy there is centred on that monitor, not on both
+  copy_on 0 0 1024 768
+  stop TERM
+  kill "$xephyr_pid"
+}
+
 declare -F "scenario_$scenario" >/dev/null || fail "no such scenario"
-Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp -wr -noreset 3>"$work/display" 2>"$work/xvfb.log" & xvfb_pid=$!
+screen=640x480
+[ "$scenario" != monitors ] || screen=1824x768
+Xvfb -displayfd 3 -screen 0 ${screen}x24 -nolisten tcp -wr -noreset 3>"$work/display" 2>"$work/xvfb.log" & xvfb_pid=$!
 until_ok "Xvfb to accept clients" test -s "$work/display"
 DISPLAY=:$(cat "$work/display") && export DISPLAY
 "scenario_$scenario"

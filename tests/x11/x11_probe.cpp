@@ -57,6 +57,36 @@ int distance(unsigned long a, unsigned long b) {
     return largest;
 }
 
+struct Whole {
+    unsigned long long pairs = 0, unlike = 0;
+    int centreX = 0, centreY = 0, logo = 0;
+};
+
+// The area as one whole copy of the picture: of the pixel pairs mirrored across its vertical centre line (the
+// lowest 8 per cent, where the logo lies, left out), those not both black and those of unlike colours; the
+// centre of brightness between the two bands 8 per cent high at the top and bottom, in per-mille of the area;
+// and the pixels of the logo's band, right quarter, brighter than their mirror images: the faint logo.
+Whole describeWhole(XImage* image, int width, int height) {
+    Whole whole;
+    const int band = height * 8 / 100;
+    double mass = 0, x = 0, y = 0;
+    for (int row = 0; row < height; ++row)
+        for (int column = 0; column < width; ++column) {
+            const unsigned long pixel = XGetPixel(image, column, row) & 0xFFFFFF;
+            const unsigned long mirror = XGetPixel(image, width - 1 - column, row) & 0xFFFFFF;
+            const int light = distance(pixel, 0), mirrorLight = distance(mirror, 0);
+            if (row >= height - band) {
+                whole.logo += column >= width * 3 / 4 && light > mirrorLight + 8;
+                continue;
+            }
+            if (column < width / 2 && (light > 24 || mirrorLight > 24))
+                ++whole.pairs, whole.unlike += distance(pixel, mirror) > 24;
+            if (row >= band) mass += light, x += light * (column + 0.5), y += light * (row + 0.5);
+        }
+    if (mass > 0) whole.centreX = int(x / mass * 1000 / width), whole.centreY = int(y / mass * 1000 / height);
+    return whole;
+}
+
 // Prints the per-mille of non-black pixels in the area and of dim grey ones (the haze the glow lays between
 // the discs), a hash of them, and the mirror test: of the pixel pairs mirrored across the ray straight down
 // from the centre, within 3.5 degrees of it (inside the narrowest wedge, 360/94 degrees, and its mirror
@@ -83,10 +113,12 @@ bool describePicture(Display* display, Window window, int x, int y, int width, i
             pairs += distance(left, 0) > 24 || distance(right, 0) > 24;
             unlike += distance(left, right) > 24;
         }
+    const Whole whole = describeWhole(image, width, height);
     XDestroyImage(image);
     const unsigned long long area = unsigned(width) * unsigned(height);
-    std::printf("nonblack=%llu haze=%llu hash=%016llx mirror=%llu,%llu\n", nonBlack * 1000 / area, haze * 1000 / area,
-                hash, pairs, unlike);
+    std::printf("nonblack=%llu haze=%llu hash=%016llx mirror=%llu,%llu whole=%llu,%llu centre=%d,%d logo=%d\n",
+                nonBlack * 1000 / area, haze * 1000 / area, hash, pairs, unlike, whole.pairs, whole.unlike,
+                whole.centreX, whole.centreY, whole.logo);
     return true;
 }
 

@@ -16,9 +16,9 @@
 #define TAPED_FUNCTIONS(X)                                                                                  \
     X(glBegin) X(glEnd) X(glVertex2f) X(glVertex3f) X(glTexCoord2f) X(glColor4f) X(glNormal3f)             \
     X(glPushMatrix) X(glPopMatrix) X(glLoadIdentity) X(glMatrixMode) X(glTranslatef) X(glTranslated)       \
-    X(glRotatef) X(glScalef) X(glMultMatrixf) X(glMultMatrixd) X(glOrtho) X(glViewport) X(glClipPlane)     \
-    X(glEnable) X(glDisable) X(glBlendFunc) X(glTexEnvf) X(glBindTexture) X(glFrontFace) X(glClear)        \
-    X(glDrawBuffer) X(glCopyTexImage2D) X(glFlush)
+    X(glRotatef) X(glScalef) X(glMultMatrixf) X(glMultMatrixd) X(glOrtho) X(glViewport) X(glScissor)       \
+    X(glClipPlane) X(glEnable) X(glDisable) X(glBlendFunc) X(glTexEnvf) X(glBindTexture) X(glFrontFace)     \
+    X(glClear) X(glDrawBuffer) X(glCopyTexImage2D) X(glFlush)
 #define UNTAPED_FUNCTIONS(X)                                                                                \
     X(glClearColor) X(glClearDepth) X(glDeleteTextures) X(glDepthFunc) X(glGenTextures) X(glGetIntegerv)   \
     X(glGetString) X(glHint) X(glPixelStorei) X(glTexImage2D) X(glTexParameterf) X(glTexParameteri)        \
@@ -174,6 +174,9 @@ void glOrtho(GLdouble l, GLdouble r, GLdouble b, GLdouble t, GLdouble n, GLdoubl
 }
 void glViewport(GLint x, GLint y, GLsizei w, GLsizei h) {
     FORWARD((keep(op_glViewport, uint32_t(x), uint32_t(y), uint32_t(w), uint32_t(h))), (real.glViewport(x, y, w, h)));
+}
+void glScissor(GLint x, GLint y, GLsizei w, GLsizei h) {
+    FORWARD((keep(op_glScissor, uint32_t(x), uint32_t(y), uint32_t(w), uint32_t(h))), (real.glScissor(x, y, w, h)));
 }
 void glClipPlane(GLenum plane, const GLdouble* equation) {
     FORWARD((keepPooled(op_glClipPlane, equation, 4 * sizeof *equation, plane)), (real.glClipPlane(plane, equation)));
@@ -348,6 +351,7 @@ bool stop(Tape& tape, std::string& why) {
         break;                                                                                             \
     }                                                                                                      \
     case op_glViewport: G(glViewport)(GLint(c.u[0]), GLint(c.u[1]), GLsizei(c.u[2]), GLsizei(c.u[3])); break; \
+    case op_glScissor: G(glScissor)(GLint(c.u[0]), GLint(c.u[1]), GLsizei(c.u[2]), GLsizei(c.u[3])); break; \
     case op_glClipPlane: G(glClipPlane)(c.u[0], pooled<double>(tape, c)); break;                          \
     case op_glEnable: G(glEnable)(c.u[0]); break;                                                          \
     case op_glDisable: G(glDisable)(c.u[0]); break;                                                        \

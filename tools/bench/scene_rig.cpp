@@ -26,10 +26,24 @@ template <class T>
 void loadBytes(T& object, const std::vector<unsigned char>& from) {
     std::memcpy(static_cast<void*>(&object), from.data(), sizeof object);
 }
+
+// The core is also built as it stood before each speed change, when scenes had no views: there the
+// two-monitor cases are skipped.
+template <class Scene>
+auto layOutTwoMonitors(Scene& scene, int) -> decltype(scene.setViews({{0, 0, 1024, 768}, {1024, 0, 800, 600}}), true) {
+    scene.setViews({{0, 0, 1024, 768}, {1024, 0, 800, 600}});
+    return true;
+}
+template <class Scene>
+bool layOutTwoMonitors(Scene&, long) {
+    return false;
+}
 }  // namespace
 
 std::string FrameConfig::name() const {
-    return std::to_string(width) + "x" + std::to_string(height) + "/" + std::to_string(wedges) +
+    const std::string size =
+        twoMonitors ? std::string("1024x768+800x600") : std::to_string(width) + "x" + std::to_string(height);
+    return size + "/" + std::to_string(wedges) +
            (mirrors ? "/mirrors" : "/no_mirrors") + (glow ? "/glow" : "/no_glow");
 }
 
@@ -52,7 +66,8 @@ SceneRig::~SceneRig() {
     scene.reset();
 }
 
-void SceneRig::configure(const FrameConfig& config) {
+bool SceneRig::configure(const FrameConfig& config) {
+    if (config.twoMonitors && !layOutTwoMonitors(*scene, 0)) return false;
     options = config.options();
     scene->transitionActive = false;
     scene->wedgeAngle = 360.0f / float(config.wedges);
@@ -62,6 +77,7 @@ void SceneRig::configure(const FrameConfig& config) {
     scene->drawFrame(options);
     pixels();
     hold();
+    return true;
 }
 
 void SceneRig::hold() {

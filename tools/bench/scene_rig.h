@@ -18,7 +18,8 @@ constexpr int64_t frameMs = 42;  // the saver's pace: 24 frames a second of scen
 struct FrameConfig {
     int width, height, wedges;
     bool mirrors, glow;
-    std::string name() const;  // "640x480/94/mirrors/glow"
+    bool twoMonitors = false;  // 1824 x 768: monitors of 1024 x 768 and 800 x 600 side by side, a copy on each
+    std::string name() const;  // "640x480/94/mirrors/glow", "1024x768+800x600/24/mirrors/glow"
     uint32_t options() const { return mirrors ? frameOptionMirrors : 0u; }
 };
 
@@ -29,8 +30,9 @@ public:
     ~SceneRig();
     bool ok() const { return context.ok() && scene; }
 
-    // Fixes the wedge count (no transition), the mirrors and the glow, draws one frame and holds the state.
-    void configure(const FrameConfig& config);
+    // Fixes the wedge count (no transition), the mirrors, the glow and the monitors, draws one frame and
+    // holds the state. False when the core cannot draw the configuration (several monitors, before views).
+    bool configure(const FrameConfig& config);
     // Keeps the current state as the one every frame starts from; restore() goes back to it.
     void hold();
     void restore();
