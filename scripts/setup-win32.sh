@@ -14,6 +14,8 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xserver-xephyr xdotool x11-utils x11-apps imagemagick
   cmake ninja-build dpkg-dev googletest
+  # The downloads (scripts/package-win32.sh): the installer, signing, the zip, and the test certificate.
+  nsis osslsigncode zip openssl
   # Wine's OpenGL (Mesa's llvmpipe) and the X extensions its display driver loads at run time.
   libgl1 libglx-mesa0 libgl1-mesa-dri libxcomposite1 libxcursor1 libxfixes3 libxi6 libxinerama1
   libxrandr2 libxrender1 libxxf86vm1

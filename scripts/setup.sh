@@ -8,7 +8,9 @@ packages=(
   libjpeg62-turbo-dev libgtest-dev libpng-dev
   libx11-dev libxfixes-dev libxrandr-dev libxinerama-dev xvfb xserver-xephyr x11-xserver-utils xdotool
   x11-utils x11-apps imagemagick
-  x11-xkb-utils procps dpkg-dev xscreensaver
+  x11-xkb-utils procps dpkg-dev xscreensaver xsecurelock
+  # The Debian package: dpkg-buildpackage with debhelper, then lintian on the result.
+  debhelper lintian
   # The fuzz targets: clang with libFuzzer (dpkg-dev for apt-get source of the libjpeg-turbo they build against).
   clang-14 libclang-rt-14-dev
 )

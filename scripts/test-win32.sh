@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds quillon.scr and its tests with mingw-w64 and runs them under Wine on a private Xvfb:
-# the GoogleTest program (registry, window procedure, saver window, resources, dialog), then the
-# end-to-end script. One fresh Wine prefix per run; everything started here is stopped on exit.
+# the GoogleTest program (registry, window procedure, saver window, resources, dialog), the end-to-end
+# script, then the downloads: installed, upgraded and removed, signed, and built twice to compare.
+# One fresh Wine prefix per run; everything started here is stopped on exit.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -49,6 +50,10 @@ for program in quillon_win32_tests quillon_golden_tests math/quillon_math_check;
 done
 echo "test-win32: end to end"
 timeout 300 tests/win32/e2e.sh build/mingw build/mingw/e2e || status=1
+echo "test-win32: the downloads: installer, zip, signing"
+timeout 600 tests/win32/install.sh build/mingw/install || status=1
+echo "test-win32: the downloads built twice"
+timeout 600 scripts/reproduce-win32.sh build/mingw/reproduce || status=1
 
 # Two monitors side by side, 1024x768 and 800x600, as the Xinerama heads of a Xephyr on the Xvfb; Wine reads
 # them from Xinerama when its display driver starts with its RandR use off, and puts its primary monitor (the

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the native suite (OSMesa, Xvfb), the same suite under AddressSanitizer
-# (with leak checking) and UBSan, a minute of each fuzz target, then the Windows suite under Wine. Installs
-# what it needs first.
+# Builds everything and runs every test: the native suite (OSMesa, Xvfb), the Debian package (built twice with
+# dpkg-buildpackage, compared, checked with lintian), the native suite under AddressSanitizer (with leak checking)
+# and UBSan, a minute of each fuzz target, then the Windows suite under Wine. Installs what it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 start=$SECONDS
@@ -10,6 +10,8 @@ scripts/setup.sh
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native -j2
+
+tests/package/package_test.sh
 
 cmake --preset asan >/dev/null
 cmake --build --preset asan

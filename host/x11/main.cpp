@@ -28,6 +28,7 @@ const char usage[] =
     "  --fps, --no-fps    show the frame rate and the time a frame takes in the lower left corner, or not\n"
     "  --glow, --no-glow  the soft glow on (the default, where the driver allows it) or off\n"
     "  --help             show this text\n"
+    "  --version          print the version\n"
     "  /s                 full-screen saver: a key, a click or moving the mouse ends it\n"
     "  /p ID, /l ID       preview inside window ID (decimal)\n"
     "  /c                 settings dialog (also with no option at all)\n"
@@ -37,6 +38,7 @@ const char usage[] =
 
 struct Options {
     bool help = false;
+    bool version = false;
     int mirrors = -1;  // -1: the stored setting; 0 or 1 from --no-mirrors or --mirrors
     RunOptions run;
     bool root = false;
@@ -81,6 +83,7 @@ Options readOptions(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (isOption(argument, "help")) options.help = true;
+        else if (isOption(argument, "version")) options.version = true;
         else if (isOption(argument, "mirrors")) options.mirrors = 1;
         else if (isOption(argument, "no-mirrors")) options.mirrors = 0;
         else if (isOption(argument, "fps")) options.run.showFrameRate = true;
@@ -193,6 +196,10 @@ int main(int argc, char** argv) {
         return usageError("quillon: --window-id needs a window id, not \"%s\"\n", options.windowId);
     if (options.help) {
         std::fputs(usage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("quillon %s\n", QUILLON_VERSION);
         return 0;
     }
     catchStopSignals();

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "quillon_version.h"
 #include "tests/win32/watch.h"
 
 namespace {
@@ -84,11 +85,11 @@ std::string control(DWORD style, const char* rest) {
 TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
     HMODULE scr = LoadLibraryExA(builtSaver.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(scr, nullptr) << builtSaver;
-    // Types: 3 icon, 5 dialog, 6 string block (strings 0 to 15), 10 data, 14 icon group, 24 manifest;
-    // 1033 is English (United States).
+    // Types: 3 icon, 5 dialog, 6 string block (strings 0 to 15), 10 data, 14 icon group, 16 version,
+    // 24 manifest; 1033 is English (United States).
     ASSERT_EQ(resourceList(scr), (std::vector<std::string>{"10/JPEG_DISCS_MASK/1033", "10/LOGO_MASK/1033",
-                                                           "14/1/1033", "24/1/1033", "3/1/1033", "3/2/1033",
-                                                           "5/104/1033", "6/1/1033"}));
+                                                           "14/1/1033", "16/1/1033", "24/1/1033", "3/1/1033",
+                                                           "3/2/1033", "5/104/1033", "6/1/1033"}));
     EXPECT_EQ(dialogTemplate(scr),
               (std::vector<std::string>{
                   std::to_string(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT) +
@@ -99,7 +100,7 @@ TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
                   control(WS_GROUP | SS_LEFT, "7 55 64 8 -1 |#130|Quillon saver"),
                   control(WS_GROUP | SS_LEFT, "7 63 63 8 -1 |#130|Free software"),
                   control(WS_TABSTOP | BS_AUTOCHECKBOX, "9 14 52 10 1001 |#128|Use Mirrors"),
-                  control(WS_GROUP | SS_LEFT, "7 34 36 8 -1 |#130|Version 2.0"),
+                  control(WS_GROUP | SS_LEFT, (std::string("7 34 36 8 -1 |#130|Version ") + QUILLON_VERSION).c_str()),
               }));
     char description[64] = {};
     LoadStringA(scr, 1, description, sizeof description);
@@ -126,6 +127,40 @@ TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
     platform::ResourceData missing;
     EXPECT_FALSE(platform::findImageResource("NO_SUCH_MASK", missing));
     EXPECT_TRUE(IsProcessDPIAware());
+}
+
+// What Explorer's Properties and the list of installed programs show, read as they read it. The project's
+// version string is what CMake was given; its four numbers are checked against it here.
+TEST(BuiltSaver, VersionInformation) {
+    std::vector<char> data(GetFileVersionInfoSizeA(builtSaver.c_str(), nullptr));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(builtSaver.c_str(), 0, DWORD(data.size()), data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueA(data.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+    std::ostringstream numbers;
+    numbers << HIWORD(fixed->dwFileVersionMS) << '.' << LOWORD(fixed->dwFileVersionMS) << '.'
+            << HIWORD(fixed->dwFileVersionLS) << '.' << LOWORD(fixed->dwFileVersionLS);
+    EXPECT_EQ(numbers.str().rfind(QUILLON_VERSION, 0), 0u) << numbers.str();
+    EXPECT_EQ(numbers.str(), QUILLON_VERSION_QUAD);
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+    EXPECT_EQ(fixed->dwFileType, DWORD(VFT_APP));
+    const std::pair<const char*, std::string> strings[] = {
+        {"ProductName", "Quillon"},
+        {"FileDescription", "Quillon screen saver"},
+        {"CompanyName", "The Quillon developers"},
+        {"LegalCopyright", "Copyright (c) 2026 The Quillon developers"},
+        {"OriginalFilename", "quillon.scr"},
+        {"FileVersion", QUILLON_VERSION},
+        {"ProductVersion", QUILLON_VERSION},
+    };
+    for (const auto& [name, want] : strings) {
+        char* value = nullptr;
+        const std::string path = std::string("\\StringFileInfo\\040904B0\\") + name;
+        EXPECT_TRUE(VerQueryValueA(data.data(), path.c_str(), reinterpret_cast<void**>(&value), &size)) << name;
+        EXPECT_EQ(value ? std::string(value) : "", want) << name;
+    }
 }
 
 // Each switch with a host window's handle after it. A copy of the saver sits beside the stand-in MPR.DLL

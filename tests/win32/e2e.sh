@@ -13,18 +13,8 @@ mkdir -p "$shots"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-failures=0
-check() {  # check <description> <command...>
-  local what=$1; shift
-  if "$@"; then echo "  ok   $what"; else echo "  FAIL $what"; failures=$((failures + 1)); fi
-}
-# Polls <command...> until it succeeds, for 30 seconds at most.
-wait_for() {
-  local deadline=$((SECONDS + 30))
-  until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.1; done
-}
-saver_window() { xdotool search --name '^SaverWindow$' 2>/dev/null | head -n1; }
-viewable() { local id; id=$(saver_window); [ -n "$id" ] && xwininfo -id "$id" | grep -q 'Map State: IsViewable'; }
+# shellcheck source=tests/win32/e2e_helpers.sh
+. "$(dirname "$0")/e2e_helpers.sh"
 ended() { [ -f "$work/rc" ]; }
 shot() { import -window root "$shots/$1.png"; }
 lit() {  # screenshot $1, with over 5% of its pixels lit

@@ -8,8 +8,8 @@ scenario=${1:?scenario}
 work=$(mktemp -d /tmp/quillon-e2e.XXXXXX)
 # Settings go to $HOME/.config/quillon: a relative XDG_CONFIG_HOME does not count.
 export HOME=$work XDG_CONFIG_HOME=relative
-xvfb_pid="" quillon_pid="" probe_pid=""
-trap 'kill $quillon_pid $probe_pid $xvfb_pid 2>/dev/null; wait; rm -rf "$work"' EXIT
+xvfb_pid="" quillon_pid="" probe_pid="" reaper_pid=""
+trap 'kill $quillon_pid $probe_pid $reaper_pid $xvfb_pid 2>/dev/null; wait; rm -rf "$work"' EXIT
 fail() { echo "FAIL ($scenario): $*" >&2; sed 's/^/  quillon: /' "$work/log" >&2 2>/dev/null; exit 1; }
 
 # until_ok WHAT COMMAND...: polls COMMAND until it succeeds; 60 s is far beyond what a loaded machine needs.
@@ -196,8 +196,12 @@ scenario_config() {
   for switch in "/a 1234" /x -; do
     [ -z "$(unset DISPLAY; "$QUILLON" "$switch" 2>&1)" ] || fail "$switch did not end quietly"
   done
+  # --version wins over what else is on the line: the version CMake gives, on stdout, and exit status 0
+  (unset DISPLAY; "$QUILLON" --fps --version /s --window >"$work/out" 2>"$work/err")
+  [ $? = 0 ] && printf 'quillon %s\n' "${QUILLON_VERSION:?}" | cmp -s - "$work/out" && [ ! -s "$work/err" ] ||
+    fail "--version: $(cat "$work/out" "$work/err")"
   # Unknown options: a line naming the option and the usage on stderr, exit status 1
-  for switch in --version -fsp --no-mirror; do
+  for switch in --verbose -fsp --no-mirror; do
     (unset DISPLAY; "$QUILLON" --fps "$switch" --window 2>"$work/err" >/dev/null)
     [ $? = 1 ] && [ "$(head -n2 "$work/err")" = "quillon: unknown option $switch
 Usage: quillon [options]" ] || fail "$switch: $(cat "$work/err")"
@@ -227,13 +231,13 @@ Usage: quillon [options]" ] || fail "$switch: $(cat "$work/err")"
   dialog -c 'xdotool key Tab Tab space Return' && stored 00000001
 }
 
-# The packaged hack under Debian's xscreensaver daemon, which refuses to run as root: then it runs as nobody,
-# on a copy of the unpacked package that nobody can reach. A wrapper passes the daemon's SIGTERM on and
+# The installed hack under Debian's xscreensaver daemon, which refuses to run as root: then it runs as nobody,
+# on a copy of the install root that nobody can reach. A wrapper passes the daemon's SIGTERM on and
 # records the hack's exit status.
 scenario_xscreensaver() {
   local as=() hack=$work/package/usr/libexec/xscreensaver/quillon
   [ "$(id -u)" != 0 ] || as=(runuser -u nobody --)
-  chmod 755 "$work" && mkdir -m 777 "$work/daemon" && cp -r "${PACKAGE_ROOT:?}" "$work/package"
+  chmod 755 "$work" && mkdir -m 777 "$work/daemon" && cp -r "${INSTALL_ROOT:?}" "$work/package"
   printf '#!/bin/sh\n"%s" "$@" & trap "kill \\$!" TERM\nwait $!; s=$?; [ $s -le 128 ] || { wait $!; s=$?; }
 echo $s >"%s"\n' "$hack" "$work/daemon/status" >"$work/hack" && chmod 755 "$work/hack"
   printf 'mode: one\nselected: 0\nlock: False\nfade: False\nunfade: False\nsplash: False\nprograms: GL: %s --root\n' \
@@ -246,6 +250,34 @@ echo $s >"%s"\n' "$hack" "$work/daemon/status" >"$work/hack" && chmod 755 "$work
   xscreensaver-command -deactivate
   until_ok "the hack to end" eval '! alive && [ -s "$work/daemon/status" ]'
   [ "$(cat "$work/daemon/status")" = 0 ] || fail "exit status $(cat "$work/daemon/status")"
+  quillon_pid=""
+}
+
+# XSecureLock's saver_multiplex as the locker starts it: XSCREENSAVER_WINDOW names a window of the test's own and
+# XSECURELOCK_SAVER the built hack. It makes a window inside ours for each monitor and starts the saver with -root
+# and that window's id, in decimal, in XSCREENSAVER_WINDOW. It does not wait for its savers; the probe, as their
+# reaper, reports quillon's exit status.
+saver_started() {
+  multiplex_pid=$(pgrep -P "$reaper_pid") && quillon_pid=$(pgrep -P "$multiplex_pid") &&
+    [ "$(tr '\0' ' ' <"/proc/$quillon_pid/cmdline")" = "$QUILLON -root " ]
+}
+scenario_xsecurelock() {
+  local multiplex multiplex_pid given
+  multiplex=$(dpkg -L xsecurelock | grep '/saver_multiplex$') || fail "no saver_multiplex: install xsecurelock"
+  start_probe_window 320 240
+  XSCREENSAVER_WINDOW=$((probe)) XSECURELOCK_SAVER=$QUILLON "$PROBE" reap "$multiplex" >"$work/ended" 2>"$work/log" &
+  reaper_pid=$!
+  until_ok "saver_multiplex to start quillon -root" saver_started
+  given=$(tr '\0' '\n' <"/proc/$quillon_pid/environ" | sed -n 's/^XSCREENSAVER_WINDOW=//p')
+  [[ $given =~ ^[1-9][0-9]*$ ]] && xwininfo -children -id "$given" | grep -q "Parent window id: $probe " ||
+    fail "XSCREENSAVER_WINDOW=$given is not a window inside $probe"
+  until_ok "a picture in the window saver_multiplex gave" drawn "$given"
+  runs_on "$given"
+  [ "$(value nonblack picture root 330 0 310 480)" = 1000 ] || fail "quillon drew outside the window it was given"
+  kill -TERM "$multiplex_pid"
+  until_ok "quillon to end" grep -q "^$quillon_pid " "$work/ended"
+  grep -qx "$quillon_pid 0" "$work/ended" || fail "exit status $(grep "^$quillon_pid " "$work/ended")"
+  until_ok "saver_multiplex to end" eval '! kill -0 $reaper_pid'
   quillon_pid=""
 }
 

@@ -1,14 +1,18 @@
 // Small X client for the end-to-end tests (e2e.sh): makes a host window, asks a window to close, and reads
-// the cursor's image and a window's pixels back as numbers a shell script can compare.
+// the cursor's image and a window's pixels back as numbers a shell script can compare. It also runs a command
+// as the reaper of all it starts, for the exit status of a saver whose parent does not wait for it.
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/Xfixes.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -118,9 +122,26 @@ bool describePicture(Display* display, Window window, int x, int y, int width, i
     return true;
 }
 
+// Runs COMMAND and, as the subreaper of everything it starts, prints "PID STATUS" for each process below it that
+// ends (128 + the signal for one a signal killed) until none is left.
+int reap(char** command) {
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    if (fork() == 0) {
+        execvp(command[0], command);
+        _exit(127);
+    }
+    int status = 0;
+    for (pid_t pid; (pid = wait(&status)) > 0;) {
+        std::printf("%d %d\n", int(pid), WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+        std::fflush(stdout);
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 2 && std::strcmp(argv[1], "reap") == 0) return reap(argv + 2);
     Display* display = XOpenDisplay(nullptr);
     const std::string command = argc > 1 && display ? argv[1] : "", name = argc > 2 ? argv[2] : "";
     const Window target =
@@ -132,6 +153,7 @@ int main(int argc, char** argv) {
     else if (command == "cursor") describeCursor(display);
     else if (command != "picture" || !describePicture(display, target, number(3), number(4), number(5), number(6)))
         return 2;  // usage, with a display: x11_probe window W H | close ID | active ID | cursor | picture ID|root [X Y W H]
+                   // and, with or without one, x11_probe reap COMMAND...
     XCloseDisplay(display);
     return 0;
 }
