@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Cross-builds quillon.scr and its tests with mingw-w64 and runs them under Wine on a private Xvfb:
 # the GoogleTest program (registry, window procedure, saver window, resources, dialog), the end-to-end
-# script, then the downloads: installed, upgraded and removed, signed, and built twice to compare.
-# One fresh Wine prefix per run; everything started here is stopped on exit.
+# script, then the downloads: installed, upgraded and removed, signed, and built twice to compare; last the
+# full-screen saver again on two monitors (a Xephyr on the Xvfb). One fresh Wine prefix per run; everything
+# started here is stopped on exit.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
