@@ -113,6 +113,8 @@ two_monitors() {
   cx=$((x + w / 2)) cy=$((y + h / 2))
   echo "e2e: /s on $(wc -l <<<"$monitors") monitors,$(awk '{ printf " %dx%d+%d+%d", $1, $2, $3, $4 }' <<<"$monitors"):" \
     "a whole picture on each; input on the second is handled as on the first"
+  # The mirror symmetry is measured with the mirrors on, whatever an earlier test stored.
+  wine reg add 'HKCU\Software\Ostrel\Lanthorn Saver' /v UseMirrors /t REG_DWORD /d 1 /f >/dev/null 2>&1
   xdotool mousemove "$cx" "$cy"  # on the second monitor
   if start_saver; then
     geometry=$(xwininfo -id "$(saver_window)" |
