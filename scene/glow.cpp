@@ -10,16 +10,17 @@ constexpr float overlayWidth = 640.0f, overlayHeight = 480.0f;
 
 void Kaleidoscope::captureGlow() {
     captureGlowAt(0, 0);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glViewport(0, 0, viewportWidth, viewportHeight);
 }
 
-// The frame drawn small into the 128 x 128 corner whose lower left is (left, bottom), and copied from there.
+// The frame drawn small into the 128 x 128 corner whose lower left is (left, bottom), copied from there,
+// and cleared away before the visible pass.
 void Kaleidoscope::captureGlowAt(int32_t left, int32_t bottom) {
     glViewport(left, bottom, glowSize, glowSize);
     drawWedges(false);  // the logo stays out of the glow
     glBindTexture(GL_TEXTURE_2D, glowTexture);
     glCopyTexImage2D(GL_TEXTURE_2D, 0, GL_LUMINANCE, left, bottom, glowSize, glowSize, 0);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
 }
 
 // The capture of one view: the scissor keeps the small picture and its clear inside the view, so the
@@ -28,7 +29,6 @@ void Kaleidoscope::captureGlowInView(int32_t left, int32_t bottom, int32_t width
     glScissor(left, bottom, width, height);
     glEnable(GL_SCISSOR_TEST);
     captureGlowAt(left, bottom);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     glDisable(GL_SCISSOR_TEST);
     glViewport(left, bottom, width, height);
 }
