@@ -53,7 +53,7 @@ protected:
         platform::manual::setResource(name, guard - data.size(), uint32_t(data.size()));
     }
     // Loads and uploads; expects the bound texture to have every level down to 1 wide in the format,
-    // trilinear, repeating, modulating, the unpack alignment put back; returns level 0 and its width.
+    // trilinear, repeating both ways, modulating, the unpack alignment put back; returns level 0 and its width.
     static Bytes loadTexels(const char* name, uint32_t bits, GLenum format, GLint& width) {
         TextureImage image{};
         EXPECT_TRUE(loadJpegResource(image, name));
@@ -61,12 +61,14 @@ protected:
         glBindTexture(GL_TEXTURE_2D, image.texture);
         width = level(0, GL_TEXTURE_WIDTH);
         for (GLint i = 0; (width >> i) > 0; ++i) EXPECT_EQ(level(i, GL_TEXTURE_INTERNAL_FORMAT), GLint(format)) << i;
-        std::array<GLint, 4> state{};
+        std::array<GLint, 6> state{};
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &state[0]);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &state[1]);
-        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &state[2]);
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &state[3]);
-        EXPECT_EQ(state, (std::array<GLint, 4>{GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT, GL_MODULATE, 4}));
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &state[1]);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &state[2]);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &state[3]);
+        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &state[4]);
+        glGetIntegerv(GL_UNPACK_ALIGNMENT, &state[5]);
+        EXPECT_EQ(state, (std::array<GLint, 6>{GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT, GL_MODULATE, 4}));
         Bytes out(size_t(width) * level(0, GL_TEXTURE_HEIGHT) * (format == GL_RGB ? 3 : 1));
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, out.data());
