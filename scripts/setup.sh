@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgl-dev libglu1-mesa-dev libosmesa6-dev libgl1-mesa-dri
   libjpeg62-turbo-dev libgtest-dev libpng-dev
-  libx11-dev libxfixes-dev xvfb xdotool x11-utils x11-apps imagemagick
+  libx11-dev libxfixes-dev libxtst-dev xvfb xdotool x11-utils x11-apps imagemagick
   x11-xkb-utils procps dpkg-dev xscreensaver
   # The fuzz targets: clang with libFuzzer (dpkg-dev for apt-get source of the libjpeg-turbo they build against).
   clang-14 libclang-rt-14-dev

@@ -116,6 +116,12 @@ scenario_fullscreen() {
   do_then_end 'xdotool mousemove 330 251'
   start_saver --mirrors
   mirrored root
+  # The keypad by raw key codes (XTest: no Shift of the sender's own). With Num Lock off its arrows are arrows;
+  # Num Lock is a key like any other; with it on, the keypad's digits are its own, not the digit row: no commands
+  "$PROBE" keys KP_4 KP_8 KP_6 KP_2 && runs_on root
+  do_then_end '"$PROBE" keys Num_Lock'
+  start_saver
+  do_then_end '"$PROBE" keys KP_4'
   do_then_end 'kill $xvfb_pid'
 }
 
