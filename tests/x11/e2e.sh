@@ -122,7 +122,14 @@ scenario_fullscreen() {
   do_then_end '"$PROBE" keys Num_Lock'
   start_saver
   do_then_end '"$PROBE" keys KP_4'
-  do_then_end 'kill $xvfb_pid'
+  # The X server going away: at once, one line saying so and status 1
+  start_saver
+  kill "$xvfb_pid"
+  until_ok "quillon to end" eval '! alive'
+  wait "$quillon_pid"
+  local status=$? expected="quillon: lost the connection to the X display $DISPLAY"
+  [ "$status" = 1 ] && [ "$(cat "$work/log")" = "$expected" ] || fail "status $status after the server went away"
+  quillon_pid=""
 }
 
 # start_in WINDOW ARGS...: quillon draws a new picture in WINDOW (or on the root), input does not end it, it
