@@ -5,16 +5,18 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 
 namespace {
 
-// A seed (the calendar second), the frame options, frames of 42 ms, and a key pressed before frame keyAt.
-struct Setting { const char* name; int seed; uint32_t options; int frames; uint32_t key; int keyAt; };
+// The calendar second (the seed is that modulo 256), the frame options, frames of 42 ms, and a key pressed
+// before frame keyAt.
+struct Setting { const char* name; int64_t calendar; uint32_t options; int frames; uint32_t key; int keyAt; };
 const Setting settings[] = {
-    {"seed7-mirrors", 7, frameOptionMirrors, 100, 0, 0},
-    {"seed7-no-mirrors", 7, 0, 100, 0, 0},
+    {"seed7-mirrors", 7 + 256 * 5000, frameOptionMirrors, 100, 0, 0},
+    {"seed7-no-mirrors", 7, 0, 375, 0, 0},  // 15.75 s: the logo's pulse at blue
     {"seed200-no-glow", 200, frameOptionMirrors, 60, vk::keyS, 1},
     {"seed135-partial-wedge", 135, frameOptionMirrors, 60, vk::left, 60},  // 18 wedges become 17.6 at once
     {"seed42-transition", 42, frameOptionMirrors, 80, '9', 56},             // a second into two
@@ -24,10 +26,10 @@ const Setting settings[] = {
 // pixels over 24 in the whole frame and none over 6 in the logo's corner (the lower right, outside the circle
 // the discs keep to, where the faint logo adds at most 26 levels). Chosen by measuring other rounding: llvmpipe
 // with its texture-filter and LOD approximations (GALLIVM_PERF=brilinear,rho_approx,no_quad_lod,no_aos_sampling)
-// gives at most 39 pixels over 24 and 2 levels in the corner, softpipe 4 and 2 (but once 313 on the transition:
-// it is not deterministic there). Faults planted by hand score at least: the discs drawn with the logo's
-// texture 3817 pixels, the glow pass left out 1202, the clear's alpha 0 16806, the logo one pixel to the side
-// 16 in the corner, three pixels up 121, its alpha doubled 90.
+// gives at most 39 pixels over 24 and 2 levels in the corner, softpipe 4 and 2 (but from 4 to 313 on the
+// transition, from one run to the next: it is not deterministic there). Faults planted by hand score at least:
+// the discs drawn with the logo's texture 3845 pixels, the glow's layers left out 1397, the clear's alpha 0
+// 16806, the logo one pixel to the side 16 in the corner, three pixels up 121, its alpha doubled 90.
 constexpr int frameTolerance = 24, framePixels = 100, logoTolerance = 6, logoPixels = 0;
 constexpr int logoLeft = 112, logoTop = 12;  // the corner, from the bottom row up
 
@@ -73,16 +75,24 @@ using FrameReference = SceneTest;
 
 // Each picture was looked at (discs, wedges, glow and logo as its setting says) and checked once by
 // tests/reference/verify.py, which reads the PNG on its own: asymmetry about the vertical through the centre 0
-// with mirrors and a whole count, 370 to 793 per mille for the partial wedge, the transition and no mirrors;
+// with mirrors and a whole count, 370 to 752 per mille for the partial wedge, the transition and no mirrors;
 // the turn by two wedges that maps the picture onto itself finds 18 and 46 wedges where the scene has them, and
-// none for the others; the glow's grey haze covers 285 to 453 per mille, none with S; the logo's tinted pixels
+// none for the others; the glow's grey haze covers 292 to 453 per mille, none with S; the logo's tinted pixels
 // lie in columns 118 to 154 and rows 2 to 6 from the bottom, and nowhere else outside the circle.
 TEST_F(FrameReference, WholeFramesMatchTheirPictures) {
     const bool writing = std::getenv("QUILLON_WRITE_REFERENCES");
     for (const Setting& s : settings) {
         scene.reset();
-        platform::manual::setCalendarSeconds(s.seed);
-        scene = std::make_unique<Kaleidoscope>(width, height);
+        platform::manual::setCalendarSeconds(s.calendar);
+        // Made at half the size and then resized, as a host's window may be. Construction leaves the depth test
+        // on, less-or-equal, and gluPerspective(90, w / h, 1, 20) (near 1 and far 20 in the matrix's z row).
+        scene = std::make_unique<Kaleidoscope>(width / 2, height / 2);
+        GLint depthFunc = 0;
+        double projection[16];
+        glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
+        glGetDoublev(GL_PROJECTION_MATRIX, projection);
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && depthFunc == GL_LEQUAL && std::abs(projection[14] + 40.0 / 19) < 1e-6);
+        scene->resize(width, height);
         for (int frame = 1; frame <= s.frames; ++frame) {
             if (frame == s.keyAt) scene->handleKey(s.key);
             frameAfter(42, s.options);
@@ -94,6 +104,14 @@ TEST_F(FrameReference, WholeFramesMatchTheirPictures) {
         }
         const Pixels reference = read(path, width, height);
         ASSERT_FALSE(reference.empty()) << path;
+        // What a frame leaves: no blending, no texturing; after the glow's overlay, the depth test on and no
+        // texture bound.
+        GLint bound = -1;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+        const bool overlaid = !scene->glowOff;
+        EXPECT_TRUE(!glIsEnabled(GL_BLEND) && !glIsEnabled(GL_TEXTURE_2D) &&
+                    (!overlaid || (glIsEnabled(GL_DEPTH_TEST) && !bound))) << s.name;
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << s.name;
         const Pixels& frame = context->pixels();
         EXPECT_LE(differing(frame, reference, width, frameTolerance), framePixels) << s.name;
         EXPECT_LE(differing(frame, reference, width, logoTolerance, logoLeft, logoTop), logoPixels) << s.name;

@@ -49,13 +49,11 @@ protected:
         gluLookAt(0.0, 0.0, 5.5, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
     }
 
-    // The visible pass of the current frame drawn again by hand, with or without the glow of the capture
-    // the frame left in the glow texture.
-    std::vector<uint8_t> redraw(bool withGlow) {
+    // The visible pass of the current frame drawn again by hand, without a glow.
+    std::vector<uint8_t> redraw() {
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         camera();
         scene->drawWedges(true);
-        if (withGlow) scene->drawGlow(12, 0.02f);
         return context->pixels();
     }
 
