@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "discs/disc_field.h"
-#include "scene/exact_math.h"
+#include "exact/exact_math.h"
 #include "scene/kaleidoscope.h"
 
 namespace {

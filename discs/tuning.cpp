@@ -1,6 +1,6 @@
 // The tuning keys: wedge zoom with the arrows, a push of rotation, the reshuffle, the glide switch.
 #include "discs/disc_field.h"
-#include "scene/exact_math.h"
+#include "exact/exact_math.h"
 #include "scene/kaleidoscope.h"
 
 namespace {

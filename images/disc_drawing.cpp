@@ -1,7 +1,7 @@
 // Drawing of the disc field's pass: blend and texture state, the pulsing logo, and one quad per disc.
 #include "discs/disc_field.h"
 #include "platform/gl.h"
-#include "scene/exact_math.h"
+#include "exact/exact_math.h"
 #include "scene/kaleidoscope.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // Wedge geometry (slot count, clip planes, the narrow last slot) and the mirrored drawing of the field.
 #include "discs/disc_field.h"
 #include "platform/gl.h"
-#include "scene/exact_math.h"
+#include "exact/exact_math.h"
 #include "scene/kaleidoscope.h"
 
 namespace {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Counts non-blank, non-comment lines of product code and of test code, and their ratio: once for the C++
 # sources alone, once with the shell scripts and CMake files too.
-# Product: the core, hosts, platform layer, tools and the resource maker. Tests: everything under tests/ and fuzz/.
+# Product: the core and its exact math library, hosts, platform layer, tools and the resource maker.
+# Tests: everything under tests/ and fuzz/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,7 +34,7 @@ code_files() { git ls-files -- "$@" | grep -E '\.(c|cpp|h|rc|sh|py|cmake)$|CMake
 
 report() {
   local what=$1 pattern=$2 p t
-  mapfile -t product < <(code_files scene discs images host platform tools resources | grep -E "$pattern")
+  mapfile -t product < <(code_files exact scene discs images host platform tools resources | grep -E "$pattern")
   mapfile -t tests < <(code_files tests fuzz | grep -E "$pattern")
   p=$(count "${product[@]}")
   t=$(count "${tests[@]}")

@@ -6,7 +6,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   libgl-dev libglu1-mesa-dev libosmesa6-dev libgl1-mesa-dri
   libjpeg62-turbo-dev libgtest-dev libpng-dev
-  libx11-dev libxfixes-dev libxrandr-dev libxinerama-dev xvfb xserver-xephyr x11-xserver-utils xdotool
+  libx11-dev libxfixes-dev libxtst-dev libxrandr-dev libxinerama-dev xvfb xserver-xephyr x11-xserver-utils xdotool
   x11-utils x11-apps imagemagick
   x11-xkb-utils procps dpkg-dev xscreensaver xsecurelock
   # The Debian package: dpkg-buildpackage with debhelper, then lintian on the result.

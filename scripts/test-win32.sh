@@ -46,7 +46,7 @@ timeout 120 wineboot -i >/dev/null 2>&1
 status=0
 echo "test-win32: unit tests"
 mkdir -p build/mingw/e2e
-for program in quillon_win32_tests quillon_golden_tests math/quillon_math_check; do
+for program in quillon_win32_tests quillon_golden_tests exact/quillon_math_check; do
   if ! timeout 300 wine "build/mingw/tests/win32/$program.exe" 2>&1 | tr -d '\r'; then status=1; fi
 done
 echo "test-win32: end to end"

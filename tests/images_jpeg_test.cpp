@@ -53,7 +53,7 @@ protected:
         platform::manual::setResource(name, guard - data.size(), uint32_t(data.size()));
     }
     // Loads and uploads; expects the bound texture to have every level down to 1 wide in the format,
-    // trilinear, repeating, modulating, the unpack alignment put back; returns level 0 and its width.
+    // trilinear, repeating both ways, modulating, the unpack alignment put back; returns level 0 and its width.
     static Bytes loadTexels(const char* name, uint32_t bits, GLenum format, GLint& width) {
         TextureImage image{};
         EXPECT_TRUE(loadJpegResource(image, name));
@@ -61,12 +61,14 @@ protected:
         glBindTexture(GL_TEXTURE_2D, image.texture);
         width = level(0, GL_TEXTURE_WIDTH);
         for (GLint i = 0; (width >> i) > 0; ++i) EXPECT_EQ(level(i, GL_TEXTURE_INTERNAL_FORMAT), GLint(format)) << i;
-        std::array<GLint, 4> state{};
+        std::array<GLint, 6> state{};
         glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &state[0]);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &state[1]);
-        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &state[2]);
-        glGetIntegerv(GL_UNPACK_ALIGNMENT, &state[3]);
-        EXPECT_EQ(state, (std::array<GLint, 4>{GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT, GL_MODULATE, 4}));
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &state[1]);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &state[2]);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &state[3]);
+        glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &state[4]);
+        glGetIntegerv(GL_UNPACK_ALIGNMENT, &state[5]);
+        EXPECT_EQ(state, (std::array<GLint, 6>{GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT, GL_MODULATE, 4}));
         Bytes out(size_t(width) * level(0, GL_TEXTURE_HEIGHT) * (format == GL_RGB ? 3 : 1));
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, out.data());
@@ -76,28 +78,17 @@ protected:
 
 }  // namespace
 
-// Rows come out top row first, one byte per pixel, and reach level 0 in that order. Data that ends inside the
-// scan gets a fake end marker, with a warning: the rows that arrived decode as they are. A colour picture
-// (17 pixels make rows of 51 bytes, not a multiple of 4) gives R, G, B per pixel; any depth but 24 is a mask.
+// The masks are one byte per pixel, 512 and 256 wide (what they show, upright, is held by the reference
+// pictures of whole frames). Data that ends inside the scan gets a fake end marker, with a warning: the rows
+// that arrived decode as they are. A colour picture (17 pixels make rows of 51 bytes, not a multiple of 4)
+// gives R, G, B per pixel; any depth but 24 is a mask.
 TEST_F(JpegResource, MasksDecodeTopRowFirstCutScansKeepTheirRowsColourIsRgb) {
-    struct Spot { int row, col; bool bright; };
-    struct Mask { const char* name; GLint width; std::vector<Spot> spots; };
-    for (const Mask& m : {Mask{"JPEG_DISCS_MASK", 512, {{0, 64, false}, {32, 96, true},  // soft spot
-                                                        {32, 160, false}, {10, 160, true},  // ring
-                                                        {5, 288, true}, {58, 288, false}}},  // pinwheel
-                          Mask{"LOGO_MASK", 256, {{32, 97, true}, {51, 118, true}, {12, 118, false}}}}) {
-        GLint width = 0;
-        const Bytes t = loadTexels(m.name, 8, GL_ALPHA, width);
-        ASSERT_TRUE(width == m.width && t.size() == size_t(width) * 64) << m.name;
-        for (Spot s : m.spots) {
-            const int value = t[size_t(s.row) * width + s.col];
-            EXPECT_TRUE(s.bright ? value > 150 : value < 20) << m.name << " " << s.row << ", " << s.col << ": " << value;
-        }
-    }
     registerResource("HALF", seed("discs-cut-in-scan.jpg"));
     registerResource("COLOUR", seed("colour-444-odd.jpg"));
     GLint width = 0;
+    EXPECT_EQ(loadTexels("LOGO_MASK", 8, GL_ALPHA, width).size(), 256u * 64);
     const Bytes reference = loadTexels("JPEG_DISCS_MASK", 8, GL_ALPHA, width);
+    ASSERT_EQ(reference.size(), 512u * 64);
     testing::internal::CaptureStderr();
     const Bytes half = loadTexels("HALF", 8, GL_ALPHA, width);
     EXPECT_NE(testing::internal::GetCapturedStderr(), "");  // the warning about the cut

@@ -1,4 +1,4 @@
-// The glow: its layers read back at chosen pixels, the capture's contents and format, the S key, the state left.
+// The glow: its layers read back at chosen pixels, the capture's contents and format.
 #include "support/scene_fixture.h"
 
 #include <algorithm>
@@ -58,19 +58,4 @@ TEST_F(Glow, CaptureIsLuminanceWithoutTheLogoAndLayersAddItUpright) {
     glowAlone();
     EXPECT_NEAR(red(0.1f, 0.9f), 124, 2);
     for (auto [x, y] : {std::pair{0.9f, 0.9f}, {0.1f, 0.1f}, {0.9f, 0.1f}}) EXPECT_EQ(red(x, y), 0) << x << " " << y;
-}
-
-// S switches the glow off and on: each frame equals its visible pass drawn again by hand, with or without the
-// layers of the capture it made (which it cleared away). The overlay leaves the depth test on, nothing bound.
-TEST_F(Glow, KeySSwitchesItOffAndOn) {
-    for (bool on : {false, true}) {
-        scene->handleKey(vk::keyS);
-        frameAfter(0);
-        const std::vector<uint8_t> frame = context->pixels();
-        EXPECT_TRUE(frame == redraw(on)) << "glow " << on;
-    }
-    GLint bound = -1;
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
-    EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && !glIsEnabled(GL_BLEND) && !glIsEnabled(GL_TEXTURE_2D) && bound == 0);
-    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

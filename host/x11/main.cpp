@@ -135,9 +135,12 @@ Window activeWindow() {
 // Errors about windows that went away (the preview host closing, say) are expected; none is fatal.
 int ignoreXError(Display*, XErrorEvent*) { return 0; }
 
-// The server went away (xscreensaver restarting it, the session ending): nothing is left to tear down,
-// and the exit code stays 0 as in every other case.
-int onLostDisplay(Display*) { std::_Exit(0); }
+// The server went away (the session ending, the server killed) while we drew: nothing is left to tear down.
+// One line says so and the status is a failure, for whoever started us to see.
+int onLostDisplay(Display* display) {
+    std::fprintf(stderr, "quillon: lost the connection to the X display %s\n", DisplayString(display));
+    std::_Exit(1);
+}
 
 void onStopSignal(int) { stopSignalled = 1; }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <vector>
 
 #include "discs/disc_field.h"
 #include "platform/gl.h"
@@ -47,16 +46,6 @@ protected:
         glMatrixMode(GL_MODELVIEW);
         glLoadIdentity();
         gluLookAt(0.0, 0.0, 5.5, 0.0, 0.0, 0.0, 0.0, 1.0, 0.0);
-    }
-
-    // The visible pass of the current frame drawn again by hand, with or without the glow of the capture
-    // the frame left in the glow texture.
-    std::vector<uint8_t> redraw(bool withGlow) {
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        camera();
-        scene->drawWedges(true);
-        if (withGlow) scene->drawGlow(12, 0.02f);
-        return context->pixels();
     }
 
     int width = 160, height = 120;

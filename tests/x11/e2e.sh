@@ -116,7 +116,20 @@ scenario_fullscreen() {
   do_then_end 'xdotool mousemove 330 251'
   start_saver --mirrors
   mirrored root
-  do_then_end 'kill $xvfb_pid'
+  # The keypad by raw key codes (XTest: no Shift of the sender's own). With Num Lock off its arrows are arrows;
+  # Num Lock is a key like any other; with it on, the keypad's digits are its own, not the digit row: no commands
+  "$PROBE" keys KP_4 KP_8 KP_6 KP_2 && runs_on root
+  do_then_end '"$PROBE" keys Num_Lock'
+  start_saver
+  do_then_end '"$PROBE" keys KP_4'
+  # The X server going away: at once, one line saying so and status 1
+  start_saver
+  kill "$xvfb_pid"
+  until_ok "quillon to end" eval '! alive'
+  wait "$quillon_pid"
+  local status=$? expected="quillon: lost the connection to the X display $DISPLAY"
+  [ "$status" = 1 ] && [ "$(cat "$work/log")" = "$expected" ] || fail "status $status after the server went away"
+  quillon_pid=""
 }
 
 # start_in WINDOW ARGS...: quillon draws a new picture in WINDOW (or on the root), input does not end it, it

@@ -1,9 +1,11 @@
-// Small X client for the end-to-end tests (e2e.sh): makes a host window, asks a window to close, and reads
-// the cursor's image and a window's pixels back as numbers a shell script can compare. It also runs a command
-// as the reaper of all it starts, for the exit status of a saver whose parent does not wait for it.
+// Small X client for the end-to-end tests (e2e.sh): makes a host window, asks a window to close, presses keys
+// by their raw codes, and reads the cursor's image and a window's pixels back as numbers a shell script can
+// compare. It also runs a command as the reaper of all it starts, for the exit status of a saver whose parent
+// does not wait for it.
 #include <X11/Xlib.h>
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/extensions/Xfixes.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -39,6 +41,18 @@ void askToClose(Display* display, Window window) {
 void makeActive(Display* display, Window window) {
     XChangeProperty(display, DefaultRootWindow(display), XInternAtom(display, "_NET_ACTIVE_WINDOW", False),
                     XA_WINDOW, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&window), 1);
+}
+
+// Presses and releases the key that carries each named key symbol, by its code alone: unlike xdotool, which
+// holds a Shift of its own for a symbol on the second level, XTest presses nothing else, so the server's own
+// modifier and lock state (Num Lock) decide what the key means.
+bool pressKeys(Display* display, char** names, int count) {
+    for (int i = 0; i < count; ++i) {
+        const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(names[i]));
+        if (!code || !XTestFakeKeyEvent(display, code, True, 0) || !XTestFakeKeyEvent(display, code, False, 0))
+            return false;
+    }
+    return XSync(display, False), true;
 }
 
 // How many pixels of the cursor's current image are not fully transparent.
@@ -151,9 +165,10 @@ int main(int argc, char** argv) {
     else if (command == "close") askToClose(display, target);
     else if (command == "active") makeActive(display, target);
     else if (command == "cursor") describeCursor(display);
+    else if (command == "keys") { if (!pressKeys(display, argv + 2, argc - 2)) return 2; }
     else if (command != "picture" || !describePicture(display, target, number(3), number(4), number(5), number(6)))
-        return 2;  // usage, with a display: x11_probe window W H | close ID | active ID | cursor | picture ID|root [X Y W H]
-                   // and, with or without one, x11_probe reap COMMAND...
+        return 2;  // usage, with a display: x11_probe window W H | close ID | active ID | keys NAME... | cursor |
+                   // picture ID|root [X Y W H]; with or without one, x11_probe reap COMMAND...
     XCloseDisplay(display);
     return 0;
 }

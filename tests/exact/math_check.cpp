@@ -1,4 +1,4 @@
-// Checks scene/exact_math bit for bit against libquadmath's results rounded once to float or double.
+// Checks exact/exact_math bit for bit against libquadmath's results rounded once to float or double.
 // A quad value within 2^-100 of a rounding boundary is flagged rather than trusted, and settled by an
 // exact argument where one exists. Default: edge cases and a few million arguments in seconds; --full:
 // every finite float for sinf and cosf, a billion atan2f pairs, tens of millions for the double functions.
@@ -10,7 +10,7 @@
 #include <ctime>
 #include <random>
 
-#include "scene/exact_math.h"
+#include "exact/exact_math.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 // compiler from contracting or reordering floating-point operations.
 // Constants: 2/pi, pi, ln 2, table values and Taylor coefficients, each rounded to nearest (as a sum of
 // two doubles where marked DD) from a 2000-bit evaluation.
-#include "scene/exact_math.h"
+#include "exact/exact_math.h"
 
 #include <cmath>
 #include <cstdint>
