@@ -38,7 +38,7 @@ struct StaticLine {
     const char* text;
 };
 const StaticLine staticLines[] = {
-    {7, 34, "Version 2.0"},
+    {7, 34, "Version " QUILLON_VERSION},
     {7, 55, "Quillon screen saver"},
     {7, 63, "Kaleidoscope of drifting discs"},
     {7, 78, "X11 host"},
