@@ -11,5 +11,6 @@ wait_for() {
   local deadline=$((SECONDS + 30))
   until "$@"; do [ $SECONDS -lt $deadline ] || return 1; sleep 0.1; done
 }
-saver_window() { xdotool search --name '^SaverWindow$' 2>/dev/null | head -n1; }
-viewable() { local id; id=$(saver_window); [ -n "$id" ] && xwininfo -id "$id" | grep -q 'Map State: IsViewable'; }
+# Each X query is bounded too, so that a stalled one makes a poll fail instead of hanging the script.
+saver_window() { timeout 5 xdotool search --name '^SaverWindow$' 2>/dev/null | head -n1; }
+viewable() { local id; id=$(saver_window); [ -n "$id" ] && timeout 5 xwininfo -id "$id" | grep -q 'Map State: IsViewable'; }
