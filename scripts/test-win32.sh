@@ -53,7 +53,7 @@ echo "test-win32: end to end"
 # Once, on a loaded machine, this run stopped without a word before its first check; a failure must repeat to count.
 if ! timeout 300 tests/win32/e2e.sh build/mingw build/mingw/e2e; then
   echo "test-win32: end to end once more"
-  wineserver -k 2>/dev/null; wineserver -w 2>/dev/null
+  wineserver -k 2>/dev/null; timeout 30 wineserver -w 2>/dev/null
   timeout 300 tests/win32/e2e.sh build/mingw build/mingw/e2e || status=1
 fi
 echo "test-win32: the downloads: installer, zip, signing"
