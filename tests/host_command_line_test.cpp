@@ -49,6 +49,7 @@ TEST(ClosingRules, ThresholdOnEitherAxisAndGraceAcrossTheWrap) {
     EXPECT_FALSE(cursorBeyondThreshold({-700, -20}, {-650, 30}, 50));
     EXPECT_TRUE(cursorBeyondThreshold({-700, -20}, {-751, -20}, 50));
     EXPECT_TRUE(cursorBeyondThreshold({-700, -20}, {-700, 31}, 50));
+    EXPECT_TRUE(cursorBeyondThreshold(start, start, -1) && !cursorBeyondThreshold(start, start, 0));  // any move at 0
     const uint32_t tick = 0xFFFFF000u;  // 4096 ms before the wrap
     EXPECT_TRUE(withinGracePeriod(tick, tick + 20u, 15) && withinGracePeriod(tick, tick + 15000u, 15));
     EXPECT_FALSE(withinGracePeriod(tick, tick + 15001u, 15));

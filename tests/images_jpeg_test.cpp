@@ -62,10 +62,8 @@ protected:
         width = level(0, GL_TEXTURE_WIDTH);
         for (GLint i = 0; (width >> i) > 0; ++i) EXPECT_EQ(level(i, GL_TEXTURE_INTERNAL_FORMAT), GLint(format)) << i;
         std::array<GLint, 6> state{};
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &state[0]);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &state[1]);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &state[2]);
-        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &state[3]);
+        const GLenum names[] = {GL_TEXTURE_MIN_FILTER, GL_TEXTURE_MAG_FILTER, GL_TEXTURE_WRAP_S, GL_TEXTURE_WRAP_T};
+        for (int i = 0; i < 4; ++i) glGetTexParameteriv(GL_TEXTURE_2D, names[i], &state[i]);
         glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &state[4]);
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &state[5]);
         EXPECT_EQ(state, (std::array<GLint, 6>{GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT, GL_MODULATE, 4}));

@@ -6,9 +6,8 @@
 namespace {
 class Glow : public SceneTest {
 protected:
+    Glow() { width = 240, height = 180; }
     void SetUp() override {
-        width = 240;
-        height = 180;
         SceneTest::SetUp();
         if (HasFatalFailure()) return;
         ASSERT_TRUE(glowAvailable) << reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));

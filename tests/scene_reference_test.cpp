@@ -82,7 +82,11 @@ using FrameReference = SceneTest;
 TEST_F(FrameReference, WholeFramesMatchTheirPictures) {
     const bool writing = std::getenv("QUILLON_WRITE_REFERENCES");
     for (const Setting& s : settings) {
+        // The scene takes the textures of both images with it.
+        const GLuint atlas = GLuint(scene->discField->images[0].texture), logo = GLuint(scene->discField->images[2].texture);
+        EXPECT_TRUE(glIsTexture(atlas) && glIsTexture(logo));
         scene.reset();
+        EXPECT_FALSE(glIsTexture(atlas) || glIsTexture(logo));
         platform::manual::setCalendarSeconds(s.calendar);
         // Made at half the size and then resized, as a host's window may be. Construction leaves the depth test
         // on, less-or-equal, and gluPerspective(90, w / h, 1, 20) (near 1 and far 20 in the matrix's z row).

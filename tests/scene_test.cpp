@@ -1,4 +1,4 @@
-// The scene's construction (its textures, the glow check), its clock and pacing, and what the frame driver
+// The scene's construction (the glow check), its clock and pacing, and what the frame driver
 // chooses and consumes. What the keys do to the state is pinned by the golden run, what a frame shows by the
 // reference pictures.
 #include "support/scene_fixture.h"
@@ -8,16 +8,6 @@
 #include <set>
 
 #include "scene/random.h"
-
-using SceneSetup = SceneTest;
-
-// The scene takes the textures of both images with it.
-TEST_F(SceneSetup, DestroyingTheSceneDeletesItsImageTextures) {
-    const GLuint atlas = GLuint(scene->discField->images[0].texture), logo = GLuint(scene->discField->images[2].texture);
-    ASSERT_TRUE(glIsTexture(atlas) && glIsTexture(logo));
-    scene.reset();
-    EXPECT_FALSE(glIsTexture(atlas) || glIsTexture(logo));
-}
 
 TEST(GlowExtensions, PlainSubstringSearchOfBothNames) {
     EXPECT_TRUE(extensionsOfferGlow("GL_EXT_compiled_vertex_arrayX GL_ARB_multitexture_more"));

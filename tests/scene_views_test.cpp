@@ -9,11 +9,7 @@
 namespace {
 class SceneViews : public SceneTest {
 protected:
-    void SetUp() override {
-        width = 352;
-        height = 176;
-        SceneTest::SetUp();
-    }
+    SceneViews() { width = 352, height = 176; }
     // The brightest channel of the pixel at (x, y), y counted from the bottom.
     int light(int x, int y) {
         const uint8_t* p = context->pixel(x, y);

@@ -25,11 +25,6 @@ public:
     void add(const T (&values)[n]) {
         for (const T& v : values) add(v);
     }
-    void add(const Palette& p) {
-        for (float v : {p.hueCentre, p.hueSpread, p.saturationCentre, p.saturationSpread, p.valueCentre,
-                        p.valueSpread})
-            add(v);
-    }
     uint64_t hash = 14695981039346656037ull;
     bool finite = true;
 };
@@ -43,7 +38,9 @@ inline Digest digestOf(const Kaleidoscope& s) {
     d.add(s.lastFpsSampleTime), d.add(s.framesSinceSample), d.add(s.targetFps), d.add(s.sleepMs);
     d.add(s.mirrorsOff), d.add(s.glowOff), d.add(s.wedgeAngle), d.add(s.wedgeCount);
     const DiscField& f = *s.discField;
-    d.add(f.palette), d.add(f.spinRate), d.add(f.paletteStep), d.add(f.paletteSteps), d.add(f.sameCell);
+    const Palette& p = f.palette;
+    d.add(p.hueCentre), d.add(p.hueSpread), d.add(p.saturationCentre), d.add(p.saturationSpread), d.add(p.valueCentre);
+    d.add(p.valueSpread), d.add(f.spinRate), d.add(f.paletteStep), d.add(f.paletteSteps), d.add(f.sameCell);
     d.add(f.paletteStart), d.add(f.paletteDelta), d.add(f.sharedCell), d.add(f.cellCount);
     d.add(f.targetWedgeCount), d.add(f.wedgeGlideSpeed), d.add(f.wedgeGlide);
     for (int i = 0; i < discCount; ++i) {

@@ -47,39 +47,6 @@ const WORD* resource(HMODULE module, LPCSTR name, LPCSTR type) {
     return static_cast<const WORD*>(LockResource(LoadResource(module, FindResourceA(module, name, type))));
 }
 
-// Dialog 104 as text, a line for the dialog and one per control in template order: style and extended
-// style, x y width height, then menu, class, caption, font size and name (dialog) or id, class and
-// text (control); strings follow a bar, an ordinal (0xFFFF and a number) is written "#number".
-std::vector<std::string> dialogTemplate(HMODULE module) {
-    const WORD* at = resource(module, MAKEINTRESOURCEA(104), RT_DIALOG);
-    std::ostringstream line;
-    auto dword = [&] { line << (at[0] | DWORD(at[1]) << 16) << ' ', at += 2; };
-    auto numbers = [&](int count) { for (; count > 0; --count) line << short(*at++) << ' '; };
-    auto text = [&] {
-        line << '|';
-        if (*at == 0xffff) line << '#' << at[1], at += 2;
-        else
-            while (*at++) line << char(at[-1]);
-    };
-    dword(), dword();  // style, extended style
-    const WORD controls = *at++;
-    numbers(4), text(), text(), text();  // x y width height, menu, class, caption
-    line << '|' << *at++, text();        // font size and name
-    std::vector<std::string> lines;
-    for (WORD i = 0; i < controls; ++i) {
-        lines.push_back(line.str()), line.str("");
-        at += uintptr_t(at) % 4 / 2;  // each control starts on a 4-byte boundary
-        dword(), dword(), numbers(5), text(), text();  // styles, x y width height id, class, text
-        at += (*at + 3) / 2;  // the size of the creation data, and the data
-    }
-    lines.push_back(line.str());
-    return lines;
-}
-
-// A control line as dialogTemplate writes it, with its styles besides WS_CHILD and WS_VISIBLE.
-std::string control(DWORD style, const char* rest) {
-    return std::to_string(WS_CHILD | WS_VISIBLE | style) + " 0 " + rest;
-}
 }  // namespace
 
 TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
@@ -90,18 +57,6 @@ TEST(BuiltSaver, ResourcesAsTheSystemReadsThem) {
     ASSERT_EQ(resourceList(scr), (std::vector<std::string>{"10/JPEG_DISCS_MASK/1033", "10/LOGO_MASK/1033",
                                                            "14/1/1033", "16/1/1033", "24/1/1033", "3/1/1033",
                                                            "3/2/1033", "5/104/1033", "6/1/1033"}));
-    EXPECT_EQ(dialogTemplate(scr),
-              (std::vector<std::string>{
-                  std::to_string(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_SETFONT) +
-                      " 0 0 0 228 102 |||Config dialog|8|MS Sans Serif",
-                  control(WS_TABSTOP | BS_DEFPUSHBUTTON, "172 4 50 14 1 |#128|OK"),  // #128: button
-                  control(WS_TABSTOP | BS_PUSHBUTTON, "172 23 50 14 2 |#128|Cancel"),
-                  control(WS_GROUP | SS_LEFT, "7 78 100 8 -1 |#130|Kaleidoscope, 2026"),  // #130: static
-                  control(WS_GROUP | SS_LEFT, "7 55 64 8 -1 |#130|Quillon saver"),
-                  control(WS_GROUP | SS_LEFT, "7 63 63 8 -1 |#130|Free software"),
-                  control(WS_TABSTOP | BS_AUTOCHECKBOX, "9 14 52 10 1001 |#128|Use Mirrors"),
-                  control(WS_GROUP | SS_LEFT, (std::string("7 34 36 8 -1 |#130|Version ") + QUILLON_VERSION).c_str()),
-              }));
     char description[64] = {};
     LoadStringA(scr, 1, description, sizeof description);
     EXPECT_STREQ(description, "Quillon screen saver");
@@ -171,7 +126,6 @@ TEST(BuiltSaver, EachSwitchCarriesOutItsOneActionAndExitsWithZero) {
     const std::string appDefaults = "Software\\Wine\\AppDefaults\\quillon.scr";
     const struct { std::string arguments; const char *mpr, *titleAfter; } cases[] = {
         {"/x", nullptr, "host"},
-        {"/", nullptr, "host"},
         {"/a", "native", "SCRSAVE"},  // the stand-in's account of its arguments
         {"/a", "", "host"},           // no MPR.DLL at all
         {"/c", nullptr, "host"},

@@ -6,10 +6,12 @@
 #include <sddl.h>
 
 #include <future>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "host/saver_context.h"
+#include "quillon_version.h"
 #include "host/win32/win32_host.h"
 #include "tests/win32/watch.h"
 
@@ -34,6 +36,17 @@ Value storedMirrors() {
         return none;
     value.second.resize(size);
     return value;
+}
+
+// The dialog's controls in their order: id, class and text, a line each.
+std::string controls(HWND dialog) {
+    std::string seen;
+    char name[32], text[64];
+    for (HWND c = GetWindow(dialog, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        GetClassNameA(c, name, sizeof name), GetWindowTextA(c, text, sizeof text);
+        seen += std::to_string(short(GetDlgCtrlID(c))) + " " + name + " " + text + "\n";
+    }
+    return seen;
 }
 
 // Leaves everyone the right to read the key and nothing more.
@@ -100,8 +113,9 @@ TEST_F(Settings, LoadingTakesUpToFourBytesOfAnyTypeAndKeepsDefaultsOtherwise) {
     EXPECT_EQ(loaded(), (std::vector<uint32_t>{15, 50, 0, 1, 0}));
 }
 
-// Dialog 104 as a user drives it, with keys and clicks posted from a watcher thread. OK stores the check
-// box as REG_DWORD, whatever type the value had; Cancel, Escape and the close button store nothing.
+// Dialog 104 as a user drives it, with keys and clicks posted from a watcher thread, its controls as the user
+// sees them. OK stores the check box as REG_DWORD, whatever type the value had; Cancel, Escape and the close
+// button store nothing.
 TEST_F(Settings, DialogOkStoresTheBoxAsDwordWhileCancelEscapeAndCloseStoreNothing) {
     struct Post { int control; UINT message; WPARAM wParam; };  // control 0: the dialog itself
     const Post clickBox{1001, BM_CLICK, 0};
@@ -121,6 +135,9 @@ TEST_F(Settings, DialogOkStoresTheBoxAsDwordWhileCancelEscapeAndCloseStoreNothin
         currentContext = &context;
         auto watcher = std::async(std::launch::async, [&] {
             HWND dialog = awaitDialog(GetCurrentProcessId(), "Config dialog");
+            EXPECT_EQ(controls(dialog), std::string("1 Button OK\n2 Button Cancel\n-1 Static Kaleidoscope, 2026\n") +
+                                            "-1 Static Quillon saver\n-1 Static Free software\n1001 Button Use Mirrors\n"
+                                            "-1 Static Version " + QUILLON_VERSION + "\n");
             for (const Post& post : c.posts)
                 PostMessageA(post.control ? GetDlgItem(dialog, post.control) : dialog, post.message, post.wParam, 0);
         });

@@ -88,7 +88,6 @@ TEST_F(SettingsStore, AnythingButARegularFileReadsAsMissingWithoutWaiting) {
     const struct { const char* what; std::function<void()> make; uint32_t useMirrors; } cases[] = {
         {"fifo", [&] { mkfifo(saverFile.c_str(), 0600); }, 1},
         {"directory", [&] { fs::create_directory(saverFile); }, 1},
-        {"link to itself", [&] { fs::create_symlink(saverFile, saverFile); }, 1},
         {"dangling link", [&] { fs::create_symlink(dir + "/nowhere", saverFile); }, 1},
         {"device", [&] { fs::create_symlink("/dev/zero", saverFile); }, 1},
         {"link to a file", [&] { fs::create_symlink(off, saverFile); }, 0},

@@ -71,40 +71,14 @@ int distance(unsigned long a, unsigned long b) {
     return largest;
 }
 
-struct Whole {
-    unsigned long long pairs = 0, unlike = 0;
-    int centreX = 0, centreY = 0, logo = 0;
-};
-
-// The area as one whole copy of the picture: of the pixel pairs mirrored across its vertical centre line (the
-// lowest 8 per cent, where the logo lies, left out), those not both black and those of unlike colours; the
-// centre of brightness between the two bands 8 per cent high at the top and bottom, in per-mille of the area;
-// and the pixels of the logo's band, right quarter, brighter than their mirror images: the faint logo.
-Whole describeWhole(XImage* image, int width, int height) {
-    Whole whole;
-    const int band = height * 8 / 100;
-    double mass = 0, x = 0, y = 0;
-    for (int row = 0; row < height; ++row)
-        for (int column = 0; column < width; ++column) {
-            const unsigned long pixel = XGetPixel(image, column, row) & 0xFFFFFF;
-            const unsigned long mirror = XGetPixel(image, width - 1 - column, row) & 0xFFFFFF;
-            const int light = distance(pixel, 0), mirrorLight = distance(mirror, 0);
-            if (row >= height - band) {
-                whole.logo += column >= width * 3 / 4 && light > mirrorLight + 8;
-                continue;
-            }
-            if (column < width / 2 && (light > 24 || mirrorLight > 24))
-                ++whole.pairs, whole.unlike += distance(pixel, mirror) > 24;
-            if (row >= band) mass += light, x += light * (column + 0.5), y += light * (row + 0.5);
-        }
-    if (mass > 0) whole.centreX = int(x / mass * 1000 / width), whole.centreY = int(y / mass * 1000 / height);
-    return whole;
-}
-
-// Prints the per-mille of non-black pixels in the area and of dim grey ones (the haze the glow lays between
-// the discs), a hash of them, and the mirror test: of the pixel pairs mirrored across the ray straight down
-// from the centre, within 3.5 degrees of it (inside the narrowest wedge, 360/94 degrees, and its mirror
-// image), those not both black and those of unlike colours.
+// Prints, for the area: the per-mille of non-black pixels and of dim grey ones (the haze the glow lays between
+// the discs), a hash of them; the mirror test: of the pixel pairs mirrored across the ray straight down from the
+// centre, within 3.5 degrees of it (inside the narrowest wedge, 360/94 degrees, and its mirror image), those not
+// both black and those of unlike colours; and the area as one whole copy of the picture: of the pairs mirrored
+// across its vertical centre line (the lowest 8 per cent, where the logo lies, left out), those not both black
+// and those of unlike colours, the centre of brightness between the two bands 8 per cent high at the top and
+// bottom, in per-mille of the area, and the pixels of the logo's band, right quarter, brighter than their mirror
+// images: the faint logo.
 bool describePicture(Display* display, Window window, int x, int y, int width, int height) {
     XWindowAttributes attributes;
     if (!window || !XGetWindowAttributes(display, window, &attributes)) return false;
@@ -112,27 +86,38 @@ bool describePicture(Display* display, Window window, int x, int y, int width, i
     height = height > 0 ? height : attributes.height - y;
     XImage* image = XGetImage(display, window, x, y, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
     if (!image) return false;
+    const auto at = [&](int column, int row) { return XGetPixel(image, column, row) & 0xFFFFFF; };
     unsigned long long hash = 1469598103934665603ull, nonBlack = 0, haze = 0, pairs = 0, unlike = 0;
+    unsigned long long wholePairs = 0, wholeUnlike = 0, logo = 0;
+    const int band = height * 8 / 100;
+    double mass = 0, massX = 0, massY = 0;
     for (int row = 0; row < height; ++row)
         for (int column = 0; column < width; ++column) {
-            const unsigned long pixel = XGetPixel(image, column, row) & 0xFFFFFF;
+            const unsigned long pixel = at(column, row), mirror = at(width - 1 - column, row);
+            const int light = distance(pixel, 0), mirrorLight = distance(mirror, 0);
             hash = (hash ^ pixel) * 1099511628211ull;
-            nonBlack += distance(pixel, 0) > 24;
-            haze += pixel != 0 && distance(pixel, 0) <= 24 && pixel == (pixel & 255) * 0x010101;
+            nonBlack += light > 24;
+            haze += pixel != 0 && light <= 24 && pixel == (pixel & 255) * 0x010101;
+            if (row >= height - band) logo += column >= width * 3 / 4 && light > mirrorLight + 8;
+            else if (column < width / 2 && (light > 24 || mirrorLight > 24))
+                ++wholePairs, wholeUnlike += distance(pixel, mirror) > 24;
+            if (row >= band && row < height - band)
+                mass += light, massX += light * (column + 0.5), massY += light * (row + 0.5);
         }
     for (int down = 0; height / 2 + down < height; ++down)
         for (int side = 0; side + 0.5 < (down + 0.5) * 0.0612 && side < width / 2; ++side) {
-            const unsigned long left = XGetPixel(image, width / 2 - 1 - side, height / 2 + down) & 0xFFFFFF;
-            const unsigned long right = XGetPixel(image, width / 2 + side, height / 2 + down) & 0xFFFFFF;
+            const unsigned long left = at(width / 2 - 1 - side, height / 2 + down);
+            const unsigned long right = at(width / 2 + side, height / 2 + down);
             pairs += distance(left, 0) > 24 || distance(right, 0) > 24;
             unlike += distance(left, right) > 24;
         }
-    const Whole whole = describeWhole(image, width, height);
     XDestroyImage(image);
     const unsigned long long area = unsigned(width) * unsigned(height);
-    std::printf("nonblack=%llu haze=%llu hash=%016llx mirror=%llu,%llu whole=%llu,%llu centre=%d,%d logo=%d\n",
-                nonBlack * 1000 / area, haze * 1000 / area, hash, pairs, unlike, whole.pairs, whole.unlike,
-                whole.centreX, whole.centreY, whole.logo);
+    const int centreX = mass > 0 ? int(massX / mass * 1000 / width) : 0;
+    const int centreY = mass > 0 ? int(massY / mass * 1000 / height) : 0;
+    std::printf("nonblack=%llu haze=%llu hash=%016llx mirror=%llu,%llu whole=%llu,%llu centre=%d,%d logo=%llu\n",
+                nonBlack * 1000 / area, haze * 1000 / area, hash, pairs, unlike, wholePairs, wholeUnlike, centreX,
+                centreY, logo);
     return true;
 }
 
