@@ -6,14 +6,6 @@
 
 #include "scene/random.h"
 
-// A seed whose first rand() is `value`: the generator's step run backwards from the state that yields it.
-static uint32_t seedForFirstRand(int value) {
-    const uint32_t a = 214013u, c = 2531011u;
-    uint32_t inverse = a;  // a's inverse modulo 2^32, by Newton's iteration
-    for (int i = 0; i < 5; ++i) inverse *= 2u - a * inverse;
-    return ((uint32_t(value) << 16) - c) * inverse;
-}
-
 class DiscMotion : public SceneTest {
 protected:
     DiscField& field() { return *scene->discField; }
@@ -108,7 +100,11 @@ TEST_F(DiscRenewal, ColourWrapsCellRectangleWithoutAnAtlasAndAtTheTopRandomValue
         d.renew();
         EXPECT_TRUE(d.cellU == 0.625f && d.cellWidth == 0.125f && d.cellHeight == 1.0f) << size.first;
     }
-    const uint32_t seed = seedForFirstRand(crt::randMax);  // its fraction is exactly 1 in floats
+    // A seed whose first rand() is 32767, whose fraction is exactly 1 in floats: the generator's step
+    // (x 214013 + 2531011) run backwards from the state 32767 << 16, with 214013's inverse modulo 2^32.
+    const uint32_t seed = 0xf01bf641;
+    crt::srand(seed);
+    ASSERT_EQ(crt::rand(), crt::randMax);
     crt::srand(seed);
     field().newPaletteTarget(1.0f);  // the shared cell is its first draw
     EXPECT_EQ(field().sharedCell, 7);

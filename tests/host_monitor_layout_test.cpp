@@ -5,17 +5,12 @@
 
 #include "host/monitor_layout.h"
 
-namespace {
 using Rects = std::vector<PixelRect>;
 
-std::string describe(const Rects& rects) {
-    std::string text;
-    for (const PixelRect& r : rects)
-        text += std::to_string(r.width) + "x" + std::to_string(r.height) + "+" + std::to_string(r.x) + "+" +
-                std::to_string(r.y) + " ";
-    return text;
+// How GoogleTest shows a rectangle: as X geometry, WxH+X+Y.
+static void PrintTo(const PixelRect& r, std::ostream* out) {
+    *out << r.width << "x" << r.height << "+" << r.x << "+" << r.y;
 }
-}  // namespace
 
 TEST(MonitorLayout, OneCopyPerDistinctMonitorPartElseTheWholeWindow) {
     const PixelRect left{-1024, -100, 1024, 768}, right{0, 0, 800, 600};
@@ -36,5 +31,5 @@ TEST(MonitorLayout, OneCopyPerDistinctMonitorPartElseTheWholeWindow) {
          {INT_MAX - 300, 0, 1000, 10}, {{200, 0, 100, 10}, {100, 0, 900, 10}}},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(describe(layoutMonitors(c.monitors, c.window)), describe(c.copies)) << c.what;
+        EXPECT_EQ(layoutMonitors(c.monitors, c.window), c.copies) << c.what;
 }

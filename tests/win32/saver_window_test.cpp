@@ -117,7 +117,7 @@ BOOL screenSaverRunning() {
 // The procedure applies the shared closing rules (their arithmetic is ClosingRules' own): a move closes once
 // beyond the threshold, a press always; the password is checked only after the grace period, here across
 // the tick counter's wrap.
-TEST_F(SaverWindow, MovesBeyondTheThresholdAndPressesCloseWithTheCheckAfterTheGracePeriod) {
+TEST_F(SaverWindow, ClosingInputFollowsTheSharedRulesAndDeactivationClosesButForeignClosesDoNot) {
     const struct { int32_t dx, dy; DWORD after; UINT message; bool closes, checked; } cases[] = {
         {50, -50, 0, WM_MOUSEMOVE, false, false},       {0, -51, 0, WM_MOUSEMOVE, true, false},
         {0, 0, 15000, WM_MBUTTONDOWN, true, false},     {0, 0, 15001, WM_KEYDOWN, true, true},
@@ -132,9 +132,8 @@ TEST_F(SaverWindow, MovesBeyondTheThresholdAndPressesCloseWithTheCheckAfterTheGr
         EXPECT_EQ(deliver(c.message), c.closes) << "case " << &c - cases;
         EXPECT_EQ(passwordChecks, c.checked ? 1 : 0) << "case " << &c - cases;
     }
-}
 
-TEST_F(SaverWindow, DeactivationClosesSystemCommandsAndForeignClosesDoNot) {
+    // Deactivation closes; system commands and closes from elsewhere do not.
     for (UINT message : {WM_ACTIVATE, WM_ACTIVATEAPP, WM_NCACTIVATE}) {
         open();
         // Shown and active first: WM_ACTIVATE's default handling would focus a hidden window, which
