@@ -66,7 +66,8 @@ protected:
         for (int i = 0; i < 4; ++i) glGetTexParameteriv(GL_TEXTURE_2D, names[i], &state[i]);
         glGetTexEnviv(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, &state[4]);
         glGetIntegerv(GL_UNPACK_ALIGNMENT, &state[5]);
-        EXPECT_EQ(state, (std::array<GLint, 6>{GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT, GL_MODULATE, 4}));
+        EXPECT_EQ(state,
+                  (std::array<GLint, 6>{GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR, GL_REPEAT, GL_REPEAT, GL_MODULATE, 4}));
         Bytes out(size_t(width) * level(0, GL_TEXTURE_HEIGHT) * (format == GL_RGB ? 3 : 1));
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(GL_TEXTURE_2D, 0, format, GL_UNSIGNED_BYTE, out.data());

@@ -83,7 +83,8 @@ TEST_F(FrameReference, WholeFramesMatchTheirPictures) {
     const bool writing = std::getenv("QUILLON_WRITE_REFERENCES");
     for (const Setting& s : settings) {
         // The scene takes the textures of both images with it.
-        const GLuint atlas = GLuint(scene->discField->images[0].texture), logo = GLuint(scene->discField->images[2].texture);
+        const TextureImage* images = scene->discField->images.get();
+        const GLuint atlas = GLuint(images[0].texture), logo = GLuint(images[2].texture);
         EXPECT_TRUE(glIsTexture(atlas) && glIsTexture(logo));
         scene.reset();
         EXPECT_FALSE(glIsTexture(atlas) || glIsTexture(logo));
@@ -95,7 +96,8 @@ TEST_F(FrameReference, WholeFramesMatchTheirPictures) {
         double projection[16];
         glGetIntegerv(GL_DEPTH_FUNC, &depthFunc);
         glGetDoublev(GL_PROJECTION_MATRIX, projection);
-        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && depthFunc == GL_LEQUAL && std::abs(projection[14] + 40.0 / 19) < 1e-6);
+        EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST) && depthFunc == GL_LEQUAL &&
+                    std::abs(projection[14] + 40.0 / 19) < 1e-6);
         scene->resize(width, height);
         for (int frame = 1; frame <= s.frames; ++frame) {
             if (frame == s.keyAt) scene->handleKey(s.key);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <random>
+#include <utility>
 
 #include "exact/exact_math.h"
 
@@ -180,7 +181,9 @@ bool checkDoubles(bool full) {
 int main(int argc, char** argv) {
     const bool full = argc > 1 && std::strcmp(argv[1], "--full") == 0;
     bool agree = true;
-    for (const auto& [name, check] : {std::pair{"doubles", checkDoubles}, {"atan2f", checkAtan2}, {"sincos", checkSinCos}}) {
+    const std::pair<const char*, bool (*)(bool)> parts[] = {
+        {"doubles", checkDoubles}, {"atan2f", checkAtan2}, {"sincos", checkSinCos}};
+    for (const auto& [name, check] : parts) {
         const std::clock_t start = std::clock();
         agree = check(full) && agree;
         std::printf("  (%s: %.1f s)\n", name, double(std::clock() - start) / CLOCKS_PER_SEC), std::fflush(stdout);

@@ -3,8 +3,9 @@
 
 For each picture: the asymmetry about the vertical line through the centre (per mille of mirrored pixel pairs
 of unlike colour, the logo's corner left out), the even wedge count n whose turn by two wedges (720/n degrees)
-best maps the ring of radius 15 to 45 pixels onto itself and how well (per mille unlike), the grey haze the glow leaves between them (per mille), and the box of the
-logo's tinted pixels outside the circle the discs keep to, with how many such pixels lie in the other corners.
+best maps the ring of radius 15 to 45 pixels onto itself and how well (per mille unlike), the grey haze the
+glow leaves between the discs (per mille), and the box of the logo's tinted pixels outside the circle the
+discs keep to, with how many such pixels lie in the other corners.
 """
 import math
 import struct
@@ -30,8 +31,8 @@ def read_png(path):
         for x in range(stride):
             a, b, c = row[x - 4] if x >= 4 else 0, previous[x], previous[x - 4] if x >= 4 else 0
             p = a + b - c
-            predictor = [0, a, b, (a + b) // 2,
-                         a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else b if abs(p - b) <= abs(p - c) else c]
+            paeth = a if abs(p - a) <= abs(p - b) and abs(p - a) <= abs(p - c) else b if abs(p - b) <= abs(p - c) else c
+            predictor = [0, a, b, (a + b) // 2, paeth]
             row[x] = (row[x] + predictor[kind]) & 255
         rows.append([tuple(row[x:x + 4]) for x in range(0, stride, 4)])
         previous = row

@@ -135,9 +135,10 @@ TEST_F(Settings, DialogOkStoresTheBoxAsDwordWhileCancelEscapeAndCloseStoreNothin
         currentContext = &context;
         auto watcher = std::async(std::launch::async, [&] {
             HWND dialog = awaitDialog(GetCurrentProcessId(), "Config dialog");
-            EXPECT_EQ(controls(dialog), std::string("1 Button OK\n2 Button Cancel\n-1 Static Kaleidoscope, 2026\n") +
-                                            "-1 Static Quillon saver\n-1 Static Free software\n1001 Button Use Mirrors\n"
-                                            "-1 Static Version " + QUILLON_VERSION + "\n");
+            EXPECT_EQ(controls(dialog), std::string("1 Button OK\n2 Button Cancel\n-1 Static Kaleidoscope, 2026\n"
+                                                    "-1 Static Quillon saver\n-1 Static Free software\n"
+                                                    "1001 Button Use Mirrors\n-1 Static Version ") +
+                                            QUILLON_VERSION + "\n");
             for (const Post& post : c.posts)
                 PostMessageA(post.control ? GetDlgItem(dialog, post.control) : dialog, post.message, post.wParam, 0);
         });
