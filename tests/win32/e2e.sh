@@ -27,9 +27,13 @@ new_frame() {
     awk -v n="$(compare -metric AE "$shots/$1.png" "$shots/$2.png" null: 2>&1)" 'BEGIN { exit !(n + 0 > 500) }'
 }
 
-# Keys go to the X focus; should Wine map the window anew after it took the focus, the focus would fall
-# back to the root, where Wine never sees a key. So the saver takes the focus again before each key.
-focused() { [ -n "$(saver_window)" ] && [ "$(timeout 5 xdotool getwindowfocus 2>/dev/null)" = "$(saver_window)" ]; }
+# Keys go to the X focus, which Wine does not move on this server without a window manager; should the
+# saver's window lose it, its keys would be lost. So the saver takes the focus again before each key.
+focused() {
+  local id
+  id=$(saver_window)
+  [ -n "$id" ] && [ "$(timeout 5 xdotool getwindowfocus 2>/dev/null)" = "$id" ]
+}
 take_focus() { focused || { timeout 5 xdotool windowfocus --sync "$(saver_window)" >/dev/null 2>&1; focused; }; }
 key() { wait_for take_focus && xdotool key "$@"; }
 
